@@ -1,0 +1,129 @@
+#include "consultation/dialogue.hpp"
+
+#include <cstdarg>
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <optional>
+
+#include "reference/reference.hpp"
+
+namespace dep {
+namespace {
+
+constexpr const char* kCategoryQuestion =
+    "Le patient est il un (H)omme , une (F)emme ou un (E)nfant ? ";
+constexpr const char* kAgeQuestion = "Quel est l age de l individu ? ";
+constexpr const char* kAdultHeightQuestion = "\n\nQuel est la taille l individu ? (en cm) ";
+constexpr const char* kChildHeightQuestion =
+    "Quel est la taille de l enfant ? (de 6 a 15 ans , en cm) ";
+constexpr const char* kMeasurementQuestion =
+    "\nEntrez le resultat du test DEP effectue sur le patient (0 pour quitter) ";
+constexpr const char* kChildValueLead = "\n \n ";
+
+/// Writes one printf-formatted line. Every line of the dialogue fits the
+/// buffer many times over; a formatting failure writes nothing.
+[[gnu::format(printf, 2, 3)]] void print(Console& console, const char* format, ...) {
+  char line[160];
+  std::va_list arguments;
+  va_start(arguments, format);
+  const int length = std::vsnprintf(line, sizeof line, format, arguments);
+  va_end(arguments);
+  if (length > 0) {
+    const auto size = static_cast<std::size_t>(length);
+    console.write({line, size < sizeof line ? size : sizeof line - 1});
+  }
+}
+
+std::optional<PatientCategory> category_of(int answer) {
+  switch (answer) {
+    case 'H':
+    case 'h':
+      return PatientCategory::Man;
+    case 'F':
+    case 'f':
+      return PatientCategory::Woman;
+    case 'E':
+    case 'e':
+      return PatientCategory::Child;
+    default:
+      return std::nullopt;
+  }
+}
+
+/// Asks until a valid letter comes; nothing when the input ends first.
+std::optional<PatientCategory> ask_category(Console& console) {
+  for (;;) {
+    console.write(kCategoryQuestion);
+    const int answer = console.read_char();
+    console.write("\n");
+    if (answer == Console::kEndOfInput) {
+      return std::nullopt;
+    }
+    if (const auto category = category_of(answer)) {
+      return category;
+    }
+  }
+}
+
+std::int32_t adult_theoretical_value(Console& console, PatientCategory category) {
+  std::int32_t age = 0;
+  console.write(kAgeQuestion);
+  console.read_int(age);
+  const AgeSnap age_snap = snap_age(age);
+  console.write(age_snap.note);
+
+  std::int32_t height = 0;
+  console.write(kAdultHeightQuestion);
+  console.read_int(height);
+  const HeightSnap height_snap = snap_adult_height(category, height);
+  console.write(height_snap.note);
+
+  const std::int32_t value =
+      adult_pef(category, age_snap.row, height_snap.index, age_snap.blend_with_previous);
+  print(console, "\nLa valeur theorique de la DEP est %d L/Min", value);
+  return value;
+}
+
+std::int32_t child_theoretical_value(Console& console) {
+  std::int32_t height = 0;
+  console.write(kChildHeightQuestion);
+  console.read_int(height);
+  const HeightSnap snap = snap_child_height(height);
+  if (snap.has_note()) {
+    console.write(snap.note);
+  }
+  const std::int32_t value = child_pef(snap.index);
+  console.write(kChildValueLead);
+  print(console, "La valeur theorique de la DEP est %d", value);
+  return value;
+}
+
+}  // namespace
+
+void run_consultation(Console& console) {
+  const std::optional<PatientCategory> category = ask_category(console);
+  if (!category) {
+    return;
+  }
+  const std::int32_t theoretical = *category == PatientCategory::Child
+                                       ? child_theoretical_value(console)
+                                       : adult_theoretical_value(console, *category);
+
+  // An unreadable measurement keeps the preset 0, which ends the run like a 0.
+  std::int32_t measured = 0;
+  console.write(kMeasurementQuestion);
+  console.read_int(measured);
+  if (measured == 0) {
+    return;
+  }
+  // The values pass through single precision before the division, which is
+  // done in double precision.
+  const double percentage = static_cast<double>(static_cast<float>(measured)) /
+                            static_cast<double>(static_cast<float>(theoretical)) * 100.0;
+  print(console, "\nLa valeur mesuree correspond a %.1f %c de la valeur theorique", percentage,
+        '%');
+  console.wait_key();
+}
+
+}  // namespace dep
