@@ -1,0 +1,156 @@
+#include "consultation/dialogue.hpp"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <string_view>
+
+#include "consultation/memory_console.hpp"
+
+namespace dep {
+namespace {
+
+// The dialogue's texts, as the clinician sees them.
+const std::string kCategory = "Le patient est il un (H)omme , une (F)emme ou un (E)nfant ? ";
+const std::string kAge = "Quel est l age de l individu ? ";
+const std::string kAdultHeight = "\n\nQuel est la taille l individu ? (en cm) ";
+const std::string kChildHeight = "Quel est la taille de l enfant ? (de 6 a 15 ans , en cm) ";
+const std::string kMeasurement =
+    "\nEntrez le resultat du test DEP effectue sur le patient (0 pour quitter) ";
+
+std::string age_note(int years) { return "l age le plus proche est " + std::to_string(years) + " ans"; }
+std::string height_note(int cm) { return "la taille la plus proche est " + std::to_string(cm); }
+std::string adult_value(int value) {
+  return "\nLa valeur theorique de la DEP est " + std::to_string(value) + " L/Min";
+}
+std::string child_value(int value) {
+  return "\n \n La valeur theorique de la DEP est " + std::to_string(value);
+}
+std::string report(const std::string& percentage) {
+  return "\nLa valeur mesuree correspond a " + percentage + " % de la valeur theorique";
+}
+
+struct Transcript {
+  std::string output;
+  int key_waits = 0;
+  bool key_wait_last = false;  // nothing was written after the key wait began
+};
+
+Transcript consult(std::string_view input) {
+  MemoryConsole console(input);
+  run_consultation(console);
+  return {console.output(), console.key_waits(),
+          console.key_waits() > 0 && console.output_size_at_key_wait() == console.output().size()};
+}
+
+// The adult dialogue up to the measurement question.
+std::string adult_until_measurement(int age_reference, int height_reference, int value) {
+  return kCategory + "\n" + kAge + age_note(age_reference) + kAdultHeight +
+         height_note(height_reference) + adult_value(value) + kMeasurement;
+}
+
+TEST(Dialogue, WorkedExampleOfAManOf42YearsAnd178Cm) {
+  const Transcript run = consult("H\n42\n178\n480\n");
+  EXPECT_EQ(run.output, adult_until_measurement(45, 175, 631) + report("76.1"));
+  EXPECT_EQ(run.key_waits, 1);
+  EXPECT_TRUE(run.key_wait_last);
+}
+
+TEST(Dialogue, LowerCaseLettersAndOneLineAnswersGiveTheSameRun) {
+  const std::string expected = adult_until_measurement(45, 175, 631) + report("76.1");
+  EXPECT_EQ(consult("h\n42\n178\n480\n").output, expected);
+  EXPECT_EQ(consult("H 42 178 480\n").output, expected);
+  EXPECT_EQ(consult("H42 178 480").output, expected);
+
+  const std::string woman = adult_until_measurement(20, 152, 450) + report("88.9");
+  EXPECT_EQ(consult("F\n17\n150\n400\n").output, woman);
+  EXPECT_EQ(consult("f 17 150 400").output, woman);
+
+  const std::string child = kCategory + "\n" + kChildHeight + child_value(283) + kMeasurement +
+                            report("106.0");
+  EXPECT_EQ(consult("E\n137\n300\n").output, child);
+  EXPECT_EQ(consult("e 137 300").output, child);
+}
+
+TEST(Dialogue, WrongCategoryAnswersBringTheQuestionBackOnePerCharacter) {
+  // "x" and Enter: two rejected characters, then the input ends.
+  EXPECT_EQ(consult("x\n").output, kCategory + "\n" + kCategory + "\n" + kCategory + "\n");
+  // x directly followed by H: rejected once, then a man.
+  EXPECT_EQ(consult("xH 42 178 480").output,
+            kCategory + "\n" + adult_until_measurement(45, 175, 631) + report("76.1"));
+  // A blank before the letter is an answer of its own.
+  EXPECT_EQ(consult(" E 137 300").output, kCategory + "\n" + kCategory + "\n" + kChildHeight +
+                                              child_value(283) + kMeasurement + report("106.0"));
+}
+
+TEST(Dialogue, TheWholeWordHommeIsAManWhoseNumbersCannotBeRead) {
+  // "omme" stops the age, height and measurement reads: presets 0 give the
+  // 15-year row and 160 cm, and the unreadable measurement ends the run.
+  const Transcript run = consult("Homme\n42\n178\n480\n");
+  EXPECT_EQ(run.output, adult_until_measurement(15, 160, 530));
+  EXPECT_EQ(run.key_waits, 0);
+}
+
+TEST(Dialogue, WomenAreReadFromTheirOwnTable) {
+  // 185 cm is above her axis: the single note for 175 and her 175 cm value.
+  EXPECT_EQ(consult("F 30 185 255").output, adult_until_measurement(30, 175, 510) + report("50.0"));
+  EXPECT_EQ(consult("F 85 200 190").output, adult_until_measurement(85, 175, 380) + report("50.0"));
+  // A lone sign as the age is consumed; the height is read after it.
+  EXPECT_EQ(consult("F - 178 400").output, adult_until_measurement(15, 175, 474) + report("84.4"));
+}
+
+TEST(Dialogue, ChildrenAreAskedOnlyTheirHeight) {
+  // Inside the axis there is no note at all.
+  EXPECT_EQ(consult("E 102 124").output,
+            kCategory + "\n" + kChildHeight + child_value(124) + kMeasurement + report("100.0"));
+  EXPECT_EQ(consult("E 190 488").output, kCategory + "\n" + kChildHeight +
+                                             "La taille la plus proche est 180 cm" +
+                                             child_value(488) + kMeasurement + report("100.0"));
+  // An unreadable height keeps 0: the lowest height, with its note.
+  EXPECT_EQ(consult("E abc").output, kCategory + "\n" + kChildHeight +
+                                         "La taille la plus proche est 100 cm" + child_value(124) +
+                                         kMeasurement);
+}
+
+TEST(Dialogue, AMeasuredValueOfZeroOrNoneEndsTheRunAtOnce) {
+  const std::string until_measurement = adult_until_measurement(45, 175, 631);
+  for (const std::string_view input : {"H 42 178 0\n", "H 42 178 -0", "H 42 178 x", "H 42 178 ",
+                                       "H 42 178 -\n"}) {
+    const Transcript run = consult(input);
+    EXPECT_EQ(run.output, until_measurement) << input;
+    EXPECT_EQ(run.key_waits, 0) << input;
+  }
+}
+
+TEST(Dialogue, PercentagesFollowTheMeasuredValueWhateverItIs) {
+  // A negative measurement: -100 against 500 (a woman of 40 and 175 cm).
+  EXPECT_EQ(consult("F 40 175 -100").output, adult_until_measurement(40, 175, 500) + report("-20.0"));
+  // Above the measured value's 32-bit range, the value saturates first.
+  EXPECT_EQ(consult("H 42 178 99999999999").output,
+            adult_until_measurement(45, 175, 631) + report("340330213.6"));
+  EXPECT_EQ(consult("H 42 178 -99999999999").output,
+            adult_until_measurement(45, 175, 631) + report("-340330213.6"));
+  // The measured value passes through single precision: 16777217 becomes
+  // 16777216 before it is divided by 124.
+  EXPECT_EQ(consult("E 50 16777217").output,
+            kCategory + "\n" + kChildHeight + "La taille la plus proche est 100 cm" +
+                child_value(124) + kMeasurement + report("13530012.9"));
+}
+
+TEST(Dialogue, TheInputEndingAtTheCategoryQuestionEndsTheRun) {
+  const Transcript empty = consult("");
+  EXPECT_EQ(empty.output, kCategory + "\n");
+  EXPECT_EQ(empty.key_waits, 0);
+  EXPECT_EQ(consult("zz").output, kCategory + "\n" + kCategory + "\n" + kCategory + "\n");
+}
+
+TEST(Dialogue, TheInputEndingAtTheAgeOrHeightKeepsThePresets) {
+  EXPECT_EQ(consult("H").output, adult_until_measurement(15, 160, 530));
+  EXPECT_EQ(consult("F 42").output, adult_until_measurement(45, 152, 454));
+  EXPECT_EQ(consult("E").output, kCategory + "\n" + kChildHeight +
+                                     "La taille la plus proche est 100 cm" + child_value(124) +
+                                     kMeasurement);
+}
+
+}  // namespace
+}  // namespace dep

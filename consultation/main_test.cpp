@@ -1,0 +1,408 @@
+// The built program, run as a separate process: with piped standard input,
+// and on a pseudo-terminal as a person at a keyboard would use it.
+
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/ioctl.h>
+#include <sys/types.h>
+#include <sys/wait.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include <cerrno>
+#include <chrono>
+#include <csignal>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <string>
+#include <string_view>
+#include <thread>
+
+namespace {
+
+using namespace std::chrono_literals;
+using Clock = std::chrono::steady_clock;
+
+const std::string kWorkedExample =
+    "Le patient est il un (H)omme , une (F)emme ou un (E)nfant ? \n"
+    "Quel est l age de l individu ? l age le plus proche est 45 ans\n"
+    "\nQuel est la taille l individu ? (en cm) la taille la plus proche est 175\n"
+    "La valeur theorique de la DEP est 631 L/Min\n"
+    "Entrez le resultat du test DEP effectue sur le patient (0 pour quitter) \n"
+    "La valeur mesuree correspond a 76.1 % de la valeur theorique";
+constexpr std::string_view kReportEnd = "% de la valeur theorique";
+
+int remaining_ms(Clock::time_point deadline) {
+  const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
+  return left.count() > 0 ? static_cast<int>(left.count()) : 0;
+}
+
+/// Waits for `pid` until `deadline`; the raw wait status, or -1 on time-out.
+int wait_until(pid_t pid, Clock::time_point deadline) {
+  for (;;) {
+    int status = 0;
+    const pid_t done = waitpid(pid, &status, WNOHANG);
+    if (done == pid) {
+      return status;
+    }
+    if (Clock::now() >= deadline) {
+      return -1;
+    }
+    std::this_thread::sleep_for(5ms);
+  }
+}
+
+[[noreturn]] void exec_dep() {
+  execl(DEP_EXECUTABLE, DEP_EXECUTABLE, static_cast<char*>(nullptr));
+  _exit(127);
+}
+
+struct PipedRun {
+  std::string out;
+  std::string err;
+  int status = -1;  // raw wait status, -1 when it did not end in time
+};
+
+/// Runs dep with `input` on a pipe. The pipe's writing end stays open unless
+/// `close_input`, so a read beyond the input would block rather than end.
+PipedRun run_piped(std::string_view input, bool close_input) {
+  int in[2];
+  int out[2];
+  int err[2];
+  EXPECT_EQ(pipe2(in, O_CLOEXEC), 0);
+  EXPECT_EQ(pipe2(out, O_CLOEXEC), 0);
+  EXPECT_EQ(pipe2(err, O_CLOEXEC), 0);
+  const pid_t pid = fork();
+  if (pid == 0) {
+    dup2(in[0], STDIN_FILENO);
+    dup2(out[1], STDOUT_FILENO);
+    dup2(err[1], STDERR_FILENO);
+    exec_dep();
+  }
+  close(in[0]);
+  close(out[1]);
+  close(err[1]);
+  EXPECT_EQ(write(in[1], input.data(), input.size()), static_cast<ssize_t>(input.size()));
+  if (close_input) {
+    close(in[1]);
+  }
+
+  PipedRun run;
+  const auto deadline = Clock::now() + 5s;
+  pollfd fds[2] = {{out[0], POLLIN, 0}, {err[0], POLLIN, 0}};
+  int open_streams = 2;
+  while (open_streams > 0 && Clock::now() < deadline) {
+    if (poll(fds, 2, remaining_ms(deadline)) <= 0) {
+      break;
+    }
+    for (int i = 0; i < 2; ++i) {
+      if (fds[i].fd < 0 || fds[i].revents == 0) {
+        continue;
+      }
+      char buffer[4096];
+      const ssize_t got = read(fds[i].fd, buffer, sizeof buffer);
+      if (got <= 0) {
+        close(fds[i].fd);
+        fds[i].fd = -1;
+        --open_streams;
+      } else {
+        (i == 0 ? run.out : run.err).append(buffer, static_cast<std::size_t>(got));
+      }
+    }
+  }
+  run.status = wait_until(pid, deadline);
+  if (run.status == -1) {
+    kill(pid, SIGKILL);
+    waitpid(pid, nullptr, 0);
+  }
+  for (const pollfd& fd : fds) {
+    if (fd.fd >= 0) {
+      close(fd.fd);
+    }
+  }
+  if (!close_input) {
+    close(in[1]);
+  }
+  return run;
+}
+
+bool exited_with(int status, int code) { return status != -1 && WIFEXITED(status) && WEXITSTATUS(status) == code; }
+
+TEST(PipedProgram, PrintsTheWorkedExampleAndEndsWithoutWaitingForAKey) {
+  const PipedRun run = run_piped("H\n42\n178\n480\n", /*close_input=*/false);
+  EXPECT_EQ(run.out, kWorkedExample);
+  EXPECT_EQ(run.err, "");
+  EXPECT_TRUE(exited_with(run.status, 0)) << "status " << run.status;
+}
+
+TEST(PipedProgram, EndsQuietlyOnZeroAndOnAnEmptyInput) {
+  const PipedRun zero = run_piped("E 137 0\n", /*close_input=*/false);
+  EXPECT_EQ(zero.out,
+            "Le patient est il un (H)omme , une (F)emme ou un (E)nfant ? \n"
+            "Quel est la taille de l enfant ? (de 6 a 15 ans , en cm) \n \n "
+            "La valeur theorique de la DEP est 283\n"
+            "Entrez le resultat du test DEP effectue sur le patient (0 pour quitter) ");
+  EXPECT_EQ(zero.err, "");
+  EXPECT_TRUE(exited_with(zero.status, 0));
+
+  const PipedRun empty = run_piped("", /*close_input=*/true);
+  EXPECT_EQ(empty.out, "Le patient est il un (H)omme , une (F)emme ou un (E)nfant ? \n");
+  EXPECT_EQ(empty.err, "");
+  EXPECT_TRUE(exited_with(empty.status, 0));
+}
+
+// ---------------------------------------------------------------------------
+// On a terminal.
+
+bool same_settings(const termios& a, const termios& b) {
+  return a.c_iflag == b.c_iflag && a.c_oflag == b.c_oflag && a.c_cflag == b.c_cflag &&
+         a.c_lflag == b.c_lflag && a.c_line == b.c_line &&
+         std::memcmp(a.c_cc, b.c_cc, sizeof a.c_cc) == 0 &&
+         cfgetispeed(&a) == cfgetispeed(&b) && cfgetospeed(&a) == cfgetospeed(&b);
+}
+
+/// dep in the foreground of a fresh pseudo-terminal session. A small session
+/// leader stands in for the shell: it starts dep in a process group of its
+/// own, so that job control works as at a real prompt, and exits with dep's
+/// status (128 + the signal when a signal ended it).
+class TerminalSession {
+ public:
+  TerminalSession() {
+    master_ = posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
+    EXPECT_GE(master_, 0);
+    EXPECT_EQ(grantpt(master_), 0);
+    EXPECT_EQ(unlockpt(master_), 0);
+    slave_ = open(ptsname(master_), O_RDWR | O_NOCTTY | O_CLOEXEC);
+    EXPECT_GE(slave_, 0);
+    EXPECT_EQ(tcgetattr(slave_, &before_), 0);
+
+    int report[2];
+    EXPECT_EQ(pipe2(report, O_CLOEXEC), 0);
+    leader_ = fork();
+    if (leader_ == 0) {
+      run_leader(report[1]);
+    }
+    close(report[1]);
+    EXPECT_EQ(read(report[0], &dep_, sizeof dep_), static_cast<ssize_t>(sizeof dep_));
+    close(report[0]);
+  }
+
+  TerminalSession(const TerminalSession&) = delete;
+  TerminalSession& operator=(const TerminalSession&) = delete;
+
+  ~TerminalSession() {
+    if (leader_ > 0 && waitpid(leader_, nullptr, WNOHANG) == 0) {
+      kill(dep_, SIGKILL);
+      kill(leader_, SIGKILL);
+      waitpid(leader_, nullptr, 0);
+    }
+    close(slave_);
+    close(master_);
+  }
+
+  void type(std::string_view keys) const {
+    EXPECT_EQ(write(master_, keys.data(), keys.size()), static_cast<ssize_t>(keys.size()));
+  }
+
+  /// Collects the screen output until it holds `needle` or 5 s pass.
+  bool read_until(std::string_view needle) {
+    const auto deadline = Clock::now() + 5s;
+    while (screen_.find(needle) == std::string::npos) {
+      pollfd ready{master_, POLLIN, 0};
+      if (Clock::now() >= deadline || poll(&ready, 1, remaining_ms(deadline)) <= 0) {
+        return false;
+      }
+      char buffer[1024];
+      const ssize_t got = read(master_, buffer, sizeof buffer);
+      if (got <= 0) {
+        return false;
+      }
+      screen_.append(buffer, static_cast<std::size_t>(got));
+    }
+    return true;
+  }
+
+  /// Polls the terminal until `ready` holds of its settings or 5 s pass.
+  template <typename Predicate>
+  bool wait_for_settings(Predicate ready) const {
+    const auto deadline = Clock::now() + 5s;
+    while (Clock::now() < deadline) {
+      termios now{};
+      if (tcgetattr(slave_, &now) == 0 && ready(now)) {
+        return true;
+      }
+      std::this_thread::sleep_for(2ms);
+    }
+    return false;
+  }
+
+  /// Waits until dep has the terminal out of canonical mode for its key.
+  bool wait_for_key_mode() const {
+    return wait_for_settings([](const termios& t) { return (t.c_lflag & ICANON) == 0; });
+  }
+
+  /// The leader's exit code (dep's status), or -1 if it has not ended in 5 s.
+  int wait_exit() {
+    const int status = wait_until(leader_, Clock::now() + 5s);
+    if (status == -1 || !WIFEXITED(status)) {
+      return -1;
+    }
+    leader_ = -1;
+    return WEXITSTATUS(status);
+  }
+
+  [[nodiscard]] bool still_running() const { return waitpid(leader_, nullptr, WNOHANG) == 0; }
+
+  /// dep's scheduling state as the kernel shows it ('T' when stopped).
+  [[nodiscard]] char dep_state() const {
+    std::ifstream stat("/proc/" + std::to_string(dep_) + "/stat");
+    std::string text((std::istreambuf_iterator<char>(stat)), std::istreambuf_iterator<char>());
+    const std::size_t paren = text.rfind(')');
+    return paren == std::string::npos || paren + 2 >= text.size() ? '?' : text[paren + 2];
+  }
+
+  [[nodiscard]] termios settings() const {
+    termios now{};
+    EXPECT_EQ(tcgetattr(slave_, &now), 0);
+    return now;
+  }
+  [[nodiscard]] const termios& before() const { return before_; }
+  [[nodiscard]] const std::string& screen() const { return screen_; }
+  [[nodiscard]] pid_t dep() const { return dep_; }
+
+  /// Bytes waiting to be read on the terminal once one more line end is typed:
+  /// 1 when nothing was left behind.
+  [[nodiscard]] int pending_after_line_end() const {
+    type("\n");
+    std::this_thread::sleep_for(50ms);
+    int pending = -1;
+    ioctl(slave_, FIONREAD, &pending);
+    return pending;
+  }
+
+ private:
+  [[noreturn]] void run_leader(int report) const {
+    setsid();
+    ioctl(slave_, TIOCSCTTY, 0);
+    const pid_t child = fork();
+    if (child == 0) {
+      setpgid(0, 0);
+      signal(SIGTTOU, SIG_IGN);
+      tcsetpgrp(slave_, getpid());
+      signal(SIGTTOU, SIG_DFL);
+      dup2(slave_, STDIN_FILENO);
+      dup2(slave_, STDOUT_FILENO);
+      dup2(slave_, STDERR_FILENO);
+      exec_dep();
+    }
+    setpgid(child, child);
+    (void)!write(report, &child, sizeof child);
+    int status = 0;
+    while (waitpid(child, &status, WUNTRACED | WCONTINUED) == child) {
+      if (WIFEXITED(status)) {
+        _exit(WEXITSTATUS(status));
+      }
+      if (WIFSIGNALED(status)) {
+        _exit(128 + WTERMSIG(status));
+      }
+    }
+    _exit(126);
+  }
+
+  int master_ = -1;
+  int slave_ = -1;
+  termios before_{};
+  pid_t leader_ = -1;
+  pid_t dep_ = -1;
+  std::string screen_;
+};
+
+TEST(TerminalProgram, WaitsAfterTheReportForOneKeyWithoutEnterAndEchoesIt) {
+  TerminalSession session;
+  // "zz" is typed ahead before the key is asked for: it must not count.
+  session.type("H\n42\n178\n480\nzz");
+  ASSERT_TRUE(session.read_until(kReportEnd));
+  ASSERT_TRUE(session.wait_for_key_mode());
+  std::this_thread::sleep_for(200ms);
+  EXPECT_TRUE(session.still_running());
+
+  session.type("k");
+  EXPECT_EQ(session.wait_exit(), 0);
+  session.read_until("theoriquek");
+  const std::string& screen = session.screen();
+  EXPECT_EQ(screen.substr(screen.size() - std::string_view("theoriquek").size()), "theoriquek");
+  EXPECT_NE(screen.find("La valeur mesuree correspond a 76.1 % de la valeur theorique"),
+            std::string::npos);
+  EXPECT_TRUE(same_settings(session.settings(), session.before()));
+}
+
+TEST(TerminalProgram, AnArrowKeyIsOnePressAndLeavesNoByteBehind) {
+  for (const bool split : {false, true}) {
+    TerminalSession session;
+    session.type("E 137 300\n");
+    ASSERT_TRUE(session.read_until(kReportEnd));
+    ASSERT_TRUE(session.wait_for_key_mode());
+    if (split) {  // the sequence may reach the terminal in pieces
+      session.type("\x1b");
+      std::this_thread::sleep_for(20ms);
+      session.type("[A");
+    } else {
+      session.type("\x1b[A");
+    }
+    EXPECT_EQ(session.wait_exit(), 0) << "split " << split;
+    EXPECT_TRUE(same_settings(session.settings(), session.before())) << "split " << split;
+    EXPECT_EQ(session.pending_after_line_end(), 1) << "split " << split;
+    // Nothing is echoed for a key that is not a character.
+    std::string tail = session.screen();
+    EXPECT_EQ(tail.substr(tail.size() - kReportEnd.size()), kReportEnd);
+  }
+}
+
+TEST(TerminalProgram, InterruptOrTerminateDuringTheWaitRestoresTheTerminal) {
+  {
+    TerminalSession session;
+    session.type("F 17 150 400\n");
+    ASSERT_TRUE(session.read_until(kReportEnd));
+    ASSERT_TRUE(session.wait_for_key_mode());
+    session.type("\x03");  // Ctrl-C
+    EXPECT_EQ(session.wait_exit(), 128 + SIGINT);
+    EXPECT_TRUE(same_settings(session.settings(), session.before()));
+  }
+  {
+    TerminalSession session;
+    session.type("F 17 150 400\n");
+    ASSERT_TRUE(session.read_until(kReportEnd));
+    ASSERT_TRUE(session.wait_for_key_mode());
+    kill(session.dep(), SIGTERM);
+    EXPECT_EQ(session.wait_exit(), 128 + SIGTERM);
+    EXPECT_TRUE(same_settings(session.settings(), session.before()));
+  }
+}
+
+TEST(TerminalProgram, SuspendDuringTheWaitRestoresTheTerminalAndResumesTheWait) {
+  TerminalSession session;
+  session.type("H 42 178 480\n");
+  ASSERT_TRUE(session.read_until(kReportEnd));
+  ASSERT_TRUE(session.wait_for_key_mode());
+
+  session.type("\x1a");  // Ctrl-Z
+  const auto deadline = Clock::now() + 5s;
+  while (session.dep_state() != 'T' && Clock::now() < deadline) {
+    std::this_thread::sleep_for(2ms);
+  }
+  ASSERT_EQ(session.dep_state(), 'T');
+  EXPECT_TRUE(same_settings(session.settings(), session.before()));
+
+  kill(session.dep(), SIGCONT);
+  ASSERT_TRUE(session.wait_for_key_mode());
+  EXPECT_TRUE(session.still_running());
+  session.type("q");
+  EXPECT_EQ(session.wait_exit(), 0);
+  EXPECT_TRUE(session.read_until("theoriqueq"));
+  EXPECT_TRUE(same_settings(session.settings(), session.before()));
+}
+
+}  // namespace
