@@ -55,6 +55,17 @@ int wait_until(pid_t pid, Clock::time_point deadline) {
   }
 }
 
+/// In a forked child: makes `fd` the standard stream `target`, kept across
+/// exec even when it already is that number (as when the tests run with no
+/// standard input and a pipe takes descriptor 0).
+void install_as(int fd, int target) {
+  if (fd == target) {
+    fcntl(fd, F_SETFD, 0);
+  } else {
+    dup2(fd, target);
+  }
+}
+
 [[noreturn]] void exec_dep() {
   execl(DEP_EXECUTABLE, DEP_EXECUTABLE, static_cast<char*>(nullptr));
   _exit(127);
@@ -77,9 +88,9 @@ PipedRun run_piped(std::string_view input, bool close_input) {
   EXPECT_EQ(pipe2(err, O_CLOEXEC), 0);
   const pid_t pid = fork();
   if (pid == 0) {
-    dup2(in[0], STDIN_FILENO);
-    dup2(out[1], STDOUT_FILENO);
-    dup2(err[1], STDERR_FILENO);
+    install_as(in[0], STDIN_FILENO);
+    install_as(out[1], STDOUT_FILENO);
+    install_as(err[1], STDERR_FILENO);
     exec_dep();
   }
   close(in[0]);
@@ -293,9 +304,9 @@ class TerminalSession {
       signal(SIGTTOU, SIG_IGN);
       tcsetpgrp(slave_, getpid());
       signal(SIGTTOU, SIG_DFL);
-      dup2(slave_, STDIN_FILENO);
-      dup2(slave_, STDOUT_FILENO);
-      dup2(slave_, STDERR_FILENO);
+      install_as(slave_, STDIN_FILENO);
+      install_as(slave_, STDOUT_FILENO);
+      install_as(slave_, STDERR_FILENO);
       exec_dep();
     }
     setpgid(child, child);
