@@ -1,5 +1,6 @@
 #include "consultation/dialogue.hpp"
 
+#include <array>
 #include <cstdarg>
 #include <cstddef>
 #include <cstdint>
@@ -24,14 +25,14 @@ constexpr const char* kChildValueLead = "\n \n ";
 /// Writes one printf-formatted line. Every line of the dialogue fits the
 /// buffer many times over; a formatting failure writes nothing.
 [[gnu::format(printf, 2, 3)]] void print(Console& console, const char* format, ...) {
-  char line[160];
+  std::array<char, 160> line{};
   std::va_list arguments;
   va_start(arguments, format);
-  const int length = std::vsnprintf(line, sizeof line, format, arguments);
+  const int length = std::vsnprintf(line.data(), line.size(), format, arguments);
   va_end(arguments);
   if (length > 0) {
     const auto size = static_cast<std::size_t>(length);
-    console.write({line, size < sizeof line ? size : sizeof line - 1});
+    console.write({line.data(), size < line.size() ? size : line.size() - 1});
   }
 }
 

@@ -3,6 +3,8 @@
 // order the dialogue allows, theoretical values taken from the tables, and a
 // percentage that follows from the theoretical value.
 
+#include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
@@ -22,7 +24,7 @@ using dep::PatientCategory;
 
 void require(bool holds, const char* property) {
   if (!holds) {
-    std::fprintf(stderr, "broken property: %s\n", property);
+    (void)std::fprintf(stderr, "broken property: %s\n", property);
     std::abort();
   }
 }
@@ -83,12 +85,9 @@ std::int32_t named_reference(std::string_view note) {
 
 template <typename Notes>
 std::string_view take_note(Cursor& cursor, const Notes& notes) {
-  for (const std::string_view note : notes) {
-    if (cursor.take(note)) {
-      return note;
-    }
-  }
-  return {};
+  const auto taken = std::find_if(notes.begin(), notes.end(),
+                                  [&cursor](std::string_view note) { return cursor.take(note); });
+  return taken == notes.end() ? std::string_view{} : *taken;
 }
 
 template <typename Grid>
@@ -120,10 +119,12 @@ std::int32_t check_adult(Cursor& out, PatientCategory category) {
                          : index_of(dep::WOMEN_HEIGHT_GRID, named_reference(height_note));
   require(row >= 0 && column >= 0, "notes name reference points");
   const dep::AdultPefTable& table = man ? dep::MEN_PEF : dep::WOMEN_PEF;
-  const std::int32_t cell = table[static_cast<std::size_t>(row * 5 + column)];
+  const auto cell_at = [&table, column](int r) {
+    return table[static_cast<std::size_t>(r) * 5 + static_cast<std::size_t>(column)];
+  };
+  const std::int32_t cell = cell_at(row);
   const bool is_cell = value == cell;
-  const bool is_mean =
-      row > 0 && value == (cell + table[static_cast<std::size_t>((row - 1) * 5 + column)]) / 2;
+  const bool is_mean = row > 0 && value == (cell + cell_at(row - 1)) / 2;
   require(is_cell || is_mean, "adult value is the named cell or its mean with the row above");
   return static_cast<std::int32_t>(value);
 }
@@ -151,18 +152,19 @@ std::int32_t check_child(Cursor& out) {
 /// `theoretical` as the report prints it.
 bool percentage_follows(std::string_view percentage, std::int32_t theoretical) {
   const double printed = std::strtod(std::string(percentage).c_str(), nullptr);
-  const double measured = std::round(printed * theoretical / 100.0);
-  for (double candidate = measured - 2; candidate <= measured + 2; ++candidate) {
+  const auto measured = std::llround(printed * theoretical / 100.0);
+  for (long long candidate = measured - 2; candidate <= measured + 2; ++candidate) {
     if (candidate == 0 || candidate < std::numeric_limits<std::int32_t>::min() ||
         candidate > std::numeric_limits<std::int32_t>::max()) {
       continue;
     }
     const auto m = static_cast<std::int32_t>(candidate);
-    char expected[64];
-    std::snprintf(expected, sizeof expected, "%.1f",
-                  static_cast<double>(static_cast<float>(m)) /
-                      static_cast<double>(static_cast<float>(theoretical)) * 100.0);
-    if (percentage == expected) {
+    std::array<char, 64> expected{};
+    const int length =
+        std::snprintf(expected.data(), expected.size(), "%.1f",
+                      static_cast<double>(static_cast<float>(m)) /
+                          static_cast<double>(static_cast<float>(theoretical)) * 100.0);
+    if (length > 0 && percentage == expected.data()) {
       return true;
     }
   }
@@ -175,7 +177,8 @@ void check_run(std::string_view input) {
   Cursor out(console.output());
 
   require(console.consumed() <= input.size(), "no byte read past the input");
-  require(console.end_of_input_reads() <= 3, "the end of the input is met at most once per question");
+  require(console.end_of_input_reads() <= 3,
+          "the end of the input is met at most once per question");
 
   // One question per category answer; the answers are the first input bytes.
   std::size_t answers = 0;
@@ -219,13 +222,13 @@ void check_run(std::string_view input) {
   require(percentage_follows(percentage, theoretical),
           "percentage is a measured value over the theoretical value");
   require(console.key_waits() == 1, "exactly one key wait after the report");
-  require(console.output_size_at_key_wait() == console.output().size(),
-          "the key wait comes last");
+  require(console.output_size_at_key_wait() == console.output().size(), "the key wait comes last");
 }
 
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  // NOLINTNEXTLINE(cppcoreguidelines-pro-type-reinterpret-cast): libFuzzer hands out bytes
   check_run({reinterpret_cast<const char*>(data), size});
   return 0;
 }

@@ -11,14 +11,17 @@ namespace dep {
 namespace {
 
 // The dialogue's texts, as the clinician sees them.
-const std::string kCategory = "Le patient est il un (H)omme , une (F)emme ou un (E)nfant ? ";
-const std::string kAge = "Quel est l age de l individu ? ";
-const std::string kAdultHeight = "\n\nQuel est la taille l individu ? (en cm) ";
-const std::string kChildHeight = "Quel est la taille de l enfant ? (de 6 a 15 ans , en cm) ";
-const std::string kMeasurement =
-    "\nEntrez le resultat du test DEP effectue sur le patient (0 pour quitter) ";
+std::string category() { return "Le patient est il un (H)omme , une (F)emme ou un (E)nfant ? "; }
+std::string age_question() { return "Quel est l age de l individu ? "; }
+std::string adult_height() { return "\n\nQuel est la taille l individu ? (en cm) "; }
+std::string child_height() { return "Quel est la taille de l enfant ? (de 6 a 15 ans , en cm) "; }
+std::string measurement() {
+  return "\nEntrez le resultat du test DEP effectue sur le patient (0 pour quitter) ";
+}
 
-std::string age_note(int years) { return "l age le plus proche est " + std::to_string(years) + " ans"; }
+std::string age_note(int years) {
+  return "l age le plus proche est " + std::to_string(years) + " ans";
+}
 std::string height_note(int cm) { return "la taille la plus proche est " + std::to_string(cm); }
 std::string adult_value(int value) {
   return "\nLa valeur theorique de la DEP est " + std::to_string(value) + " L/Min";
@@ -45,8 +48,8 @@ Transcript consult(std::string_view input) {
 
 // The adult dialogue up to the measurement question.
 std::string adult_until_measurement(int age_reference, int height_reference, int value) {
-  return kCategory + "\n" + kAge + age_note(age_reference) + kAdultHeight +
-         height_note(height_reference) + adult_value(value) + kMeasurement;
+  return category() + "\n" + age_question() + age_note(age_reference) + adult_height() +
+         height_note(height_reference) + adult_value(value) + measurement();
 }
 
 TEST(Dialogue, WorkedExampleOfAManOf42YearsAnd178Cm) {
@@ -66,21 +69,21 @@ TEST(Dialogue, LowerCaseLettersAndOneLineAnswersGiveTheSameRun) {
   EXPECT_EQ(consult("F\n17\n150\n400\n").output, woman);
   EXPECT_EQ(consult("f 17 150 400").output, woman);
 
-  const std::string child = kCategory + "\n" + kChildHeight + child_value(283) + kMeasurement +
-                            report("106.0");
+  const std::string child =
+      category() + "\n" + child_height() + child_value(283) + measurement() + report("106.0");
   EXPECT_EQ(consult("E\n137\n300\n").output, child);
   EXPECT_EQ(consult("e 137 300").output, child);
 }
 
 TEST(Dialogue, WrongCategoryAnswersBringTheQuestionBackOnePerCharacter) {
   // "x" and Enter: two rejected characters, then the input ends.
-  EXPECT_EQ(consult("x\n").output, kCategory + "\n" + kCategory + "\n" + kCategory + "\n");
+  EXPECT_EQ(consult("x\n").output, category() + "\n" + category() + "\n" + category() + "\n");
   // x directly followed by H: rejected once, then a man.
   EXPECT_EQ(consult("xH 42 178 480").output,
-            kCategory + "\n" + adult_until_measurement(45, 175, 631) + report("76.1"));
+            category() + "\n" + adult_until_measurement(45, 175, 631) + report("76.1"));
   // A blank before the letter is an answer of its own.
-  EXPECT_EQ(consult(" E 137 300").output, kCategory + "\n" + kCategory + "\n" + kChildHeight +
-                                              child_value(283) + kMeasurement + report("106.0"));
+  EXPECT_EQ(consult(" E 137 300").output, category() + "\n" + category() + "\n" + child_height() +
+                                              child_value(283) + measurement() + report("106.0"));
 }
 
 TEST(Dialogue, TheWholeWordHommeIsAManWhoseNumbersCannotBeRead) {
@@ -101,21 +104,21 @@ TEST(Dialogue, WomenAreReadFromTheirOwnTable) {
 
 TEST(Dialogue, ChildrenAreAskedOnlyTheirHeight) {
   // Inside the axis there is no note at all.
-  EXPECT_EQ(consult("E 102 124").output,
-            kCategory + "\n" + kChildHeight + child_value(124) + kMeasurement + report("100.0"));
-  EXPECT_EQ(consult("E 190 488").output, kCategory + "\n" + kChildHeight +
+  EXPECT_EQ(consult("E 102 124").output, category() + "\n" + child_height() + child_value(124) +
+                                             measurement() + report("100.0"));
+  EXPECT_EQ(consult("E 190 488").output, category() + "\n" + child_height() +
                                              "La taille la plus proche est 180 cm" +
-                                             child_value(488) + kMeasurement + report("100.0"));
+                                             child_value(488) + measurement() + report("100.0"));
   // An unreadable height keeps 0: the lowest height, with its note.
-  EXPECT_EQ(consult("E abc").output, kCategory + "\n" + kChildHeight +
+  EXPECT_EQ(consult("E abc").output, category() + "\n" + child_height() +
                                          "La taille la plus proche est 100 cm" + child_value(124) +
-                                         kMeasurement);
+                                         measurement());
 }
 
 TEST(Dialogue, AMeasuredValueOfZeroOrNoneEndsTheRunAtOnce) {
   const std::string until_measurement = adult_until_measurement(45, 175, 631);
-  for (const std::string_view input : {"H 42 178 0\n", "H 42 178 -0", "H 42 178 x", "H 42 178 ",
-                                       "H 42 178 -\n"}) {
+  for (const std::string_view input :
+       {"H 42 178 0\n", "H 42 178 -0", "H 42 178 x", "H 42 178 ", "H 42 178 -\n"}) {
     const Transcript run = consult(input);
     EXPECT_EQ(run.output, until_measurement) << input;
     EXPECT_EQ(run.key_waits, 0) << input;
@@ -124,7 +127,8 @@ TEST(Dialogue, AMeasuredValueOfZeroOrNoneEndsTheRunAtOnce) {
 
 TEST(Dialogue, PercentagesFollowTheMeasuredValueWhateverItIs) {
   // A negative measurement: -100 against 500 (a woman of 40 and 175 cm).
-  EXPECT_EQ(consult("F 40 175 -100").output, adult_until_measurement(40, 175, 500) + report("-20.0"));
+  EXPECT_EQ(consult("F 40 175 -100").output,
+            adult_until_measurement(40, 175, 500) + report("-20.0"));
   // Above the measured value's 32-bit range, the value saturates first.
   EXPECT_EQ(consult("H 42 178 99999999999").output,
             adult_until_measurement(45, 175, 631) + report("340330213.6"));
@@ -133,23 +137,23 @@ TEST(Dialogue, PercentagesFollowTheMeasuredValueWhateverItIs) {
   // The measured value passes through single precision: 16777217 becomes
   // 16777216 before it is divided by 124.
   EXPECT_EQ(consult("E 50 16777217").output,
-            kCategory + "\n" + kChildHeight + "La taille la plus proche est 100 cm" +
-                child_value(124) + kMeasurement + report("13530012.9"));
+            category() + "\n" + child_height() + "La taille la plus proche est 100 cm" +
+                child_value(124) + measurement() + report("13530012.9"));
 }
 
 TEST(Dialogue, TheInputEndingAtTheCategoryQuestionEndsTheRun) {
   const Transcript empty = consult("");
-  EXPECT_EQ(empty.output, kCategory + "\n");
+  EXPECT_EQ(empty.output, category() + "\n");
   EXPECT_EQ(empty.key_waits, 0);
-  EXPECT_EQ(consult("zz").output, kCategory + "\n" + kCategory + "\n" + kCategory + "\n");
+  EXPECT_EQ(consult("zz").output, category() + "\n" + category() + "\n" + category() + "\n");
 }
 
 TEST(Dialogue, TheInputEndingAtTheAgeOrHeightKeepsThePresets) {
   EXPECT_EQ(consult("H").output, adult_until_measurement(15, 160, 530));
   EXPECT_EQ(consult("F 42").output, adult_until_measurement(45, 152, 454));
-  EXPECT_EQ(consult("E").output, kCategory + "\n" + kChildHeight +
+  EXPECT_EQ(consult("E").output, category() + "\n" + child_height() +
                                      "La taille la plus proche est 100 cm" + child_value(124) +
-                                     kMeasurement);
+                                     measurement());
 }
 
 }  // namespace

@@ -14,12 +14,14 @@
 namespace dep {
 namespace {
 
-// What the signal handlers need. They are only installed while a wait is in
-// progress, and a single wait runs at a time.
+// What the signal handlers need, so it has to be global. They are only
+// installed while a wait is in progress, and a single wait runs at a time.
+// NOLINTBEGIN(cppcoreguidelines-avoid-non-const-global-variables)
 int g_fd = -1;
 termios g_previous_mode{};
 termios g_key_mode{};
 volatile std::sig_atomic_t g_key_mode_applied = 0;
+// NOLINTEND(cppcoreguidelines-avoid-non-const-global-variables)
 
 constexpr std::array kEndingSignals{SIGINT, SIGTERM, SIGHUP, SIGQUIT};
 constexpr std::size_t kHandledSignals = kEndingSignals.size() + 1;  // and SIGTSTP
@@ -28,13 +30,13 @@ void set_action(int signal_number, void (*handler)(int)) {
   struct sigaction action {};
   action.sa_handler = handler;
   sigemptyset(&action.sa_mask);
-  sigaction(signal_number, &action, nullptr);
+  (void)sigaction(signal_number, &action, nullptr);
 }
 
 // Async-signal-safe.
 void put_back_previous_mode() {
   if (g_key_mode_applied != 0) {
-    tcsetattr(g_fd, TCSANOW, &g_previous_mode);
+    (void)tcsetattr(g_fd, TCSANOW, &g_previous_mode);
   }
 }
 
@@ -43,7 +45,7 @@ extern "C" void on_ending_signal(int signal_number) {
   set_action(signal_number, SIG_DFL);
   // Blocked while this handler runs: the default action ends the process as
   // soon as it returns.
-  std::raise(signal_number);
+  (void)kill(getpid(), signal_number);
 }
 
 extern "C" void on_stop_signal(int signal_number) {
@@ -51,14 +53,14 @@ extern "C" void on_stop_signal(int signal_number) {
   put_back_previous_mode();
   set_action(signal_number, SIG_DFL);
   sigset_t stop;
-  sigemptyset(&stop);
-  sigaddset(&stop, signal_number);
-  std::raise(signal_number);
-  sigprocmask(SIG_UNBLOCK, &stop, nullptr);  // the process stops here
+  (void)sigemptyset(&stop);
+  (void)sigaddset(&stop, signal_number);
+  (void)kill(getpid(), signal_number);
+  (void)sigprocmask(SIG_UNBLOCK, &stop, nullptr);  // the process stops here
   // Resumed by SIGCONT: back to the key wait.
   set_action(signal_number, on_stop_signal);
   if (g_key_mode_applied != 0) {
-    tcsetattr(g_fd, TCSANOW, &g_key_mode);
+    (void)tcsetattr(g_fd, TCSANOW, &g_key_mode);
   }
   errno = saved_errno;
 }
@@ -83,7 +85,8 @@ class KeyMode {
     // Flagged first, so that a signal arriving during the switch still puts
     // the previous settings back. TCSAFLUSH discards the type-ahead.
     g_key_mode_applied = 1;
-    if (tcsetattr(fd, TCSAFLUSH, &g_key_mode) != 0) {
+    applied_ = tcsetattr(fd, TCSAFLUSH, &g_key_mode) == 0;
+    if (!applied_) {
       g_key_mode_applied = 0;
     }
   }
@@ -95,17 +98,17 @@ class KeyMode {
 
   ~KeyMode() {
     if (g_key_mode_applied != 0) {
-      tcsetattr(g_fd, TCSAFLUSH, &g_previous_mode);
+      (void)tcsetattr(g_fd, TCSAFLUSH, &g_previous_mode);
       g_key_mode_applied = 0;
     }
     for (std::size_t i = 0; i < kHandledSignals; ++i) {
       if (installed_[i]) {
-        sigaction(signals_[i], &previous_actions_[i], nullptr);
+        (void)sigaction(signals_[i], &previous_actions_[i], nullptr);
       }
     }
   }
 
-  [[nodiscard]] bool applied() const { return g_key_mode_applied != 0; }
+  [[nodiscard]] bool applied() const { return applied_; }
 
  private:
   void install(std::size_t slot, int signal_number, void (*handler)(int)) {
@@ -122,6 +125,7 @@ class KeyMode {
   std::array<int, kHandledSignals> signals_{};
   std::array<struct sigaction, kHandledSignals> previous_actions_{};
   std::array<bool, kHandledSignals> installed_{};
+  bool applied_ = false;
 };
 
 constexpr unsigned char kEscape = 0x1b;
@@ -228,8 +232,8 @@ void wait_for_key_press(int fd, std::FILE* echo) {
   const std::size_t size = read_key_press(fd, buffer);
   const std::span<const unsigned char> key = printable_key(std::span(buffer).first(size));
   if (!key.empty()) {
-    std::fwrite(key.data(), 1, key.size(), echo);
-    std::fflush(echo);
+    (void)std::fwrite(key.data(), 1, key.size(), echo);
+    (void)std::fflush(echo);
   }
 }
 

@@ -11,6 +11,7 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cerrno>
 #include <chrono>
 #include <csignal>
@@ -23,10 +24,11 @@
 
 namespace {
 
-using namespace std::chrono_literals;
+/// How long anything the program is expected to do may take before a test gives up.
+constexpr auto kPatience = std::chrono::seconds(5);
 using Clock = std::chrono::steady_clock;
 
-const std::string kWorkedExample =
+constexpr std::string_view kWorkedExample =
     "Le patient est il un (H)omme , une (F)emme ou un (E)nfant ? \n"
     "Quel est l age de l individu ? l age le plus proche est 45 ans\n"
     "\nQuel est la taille l individu ? (en cm) la taille la plus proche est 175\n"
@@ -51,7 +53,7 @@ int wait_until(pid_t pid, Clock::time_point deadline) {
     if (Clock::now() >= deadline) {
       return -1;
     }
-    std::this_thread::sleep_for(5ms);
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
   }
 }
 
@@ -80,12 +82,12 @@ struct PipedRun {
 /// Runs dep with `input` on a pipe. The pipe's writing end stays open unless
 /// `close_input`, so a read beyond the input would block rather than end.
 PipedRun run_piped(std::string_view input, bool close_input) {
-  int in[2];
-  int out[2];
-  int err[2];
-  EXPECT_EQ(pipe2(in, O_CLOEXEC), 0);
-  EXPECT_EQ(pipe2(out, O_CLOEXEC), 0);
-  EXPECT_EQ(pipe2(err, O_CLOEXEC), 0);
+  std::array<int, 2> in{};
+  std::array<int, 2> out{};
+  std::array<int, 2> err{};
+  EXPECT_EQ(pipe2(in.data(), O_CLOEXEC), 0);
+  EXPECT_EQ(pipe2(out.data(), O_CLOEXEC), 0);
+  EXPECT_EQ(pipe2(err.data(), O_CLOEXEC), 0);
   const pid_t pid = fork();
   if (pid == 0) {
     install_as(in[0], STDIN_FILENO);
@@ -102,25 +104,25 @@ PipedRun run_piped(std::string_view input, bool close_input) {
   }
 
   PipedRun run;
-  const auto deadline = Clock::now() + 5s;
-  pollfd fds[2] = {{out[0], POLLIN, 0}, {err[0], POLLIN, 0}};
+  const auto deadline = Clock::now() + kPatience;
+  std::array<pollfd, 2> fds{{{out[0], POLLIN, 0}, {err[0], POLLIN, 0}}};
   int open_streams = 2;
   while (open_streams > 0 && Clock::now() < deadline) {
-    if (poll(fds, 2, remaining_ms(deadline)) <= 0) {
+    if (poll(fds.data(), fds.size(), remaining_ms(deadline)) <= 0) {
       break;
     }
-    for (int i = 0; i < 2; ++i) {
+    for (std::size_t i = 0; i < fds.size(); ++i) {
       if (fds[i].fd < 0 || fds[i].revents == 0) {
         continue;
       }
-      char buffer[4096];
-      const ssize_t got = read(fds[i].fd, buffer, sizeof buffer);
+      std::array<char, 4096> buffer{};
+      const ssize_t got = read(fds[i].fd, buffer.data(), buffer.size());
       if (got <= 0) {
         close(fds[i].fd);
         fds[i].fd = -1;
         --open_streams;
       } else {
-        (i == 0 ? run.out : run.err).append(buffer, static_cast<std::size_t>(got));
+        (i == 0 ? run.out : run.err).append(buffer.data(), static_cast<std::size_t>(got));
       }
     }
   }
@@ -140,7 +142,9 @@ PipedRun run_piped(std::string_view input, bool close_input) {
   return run;
 }
 
-bool exited_with(int status, int code) { return status != -1 && WIFEXITED(status) && WEXITSTATUS(status) == code; }
+bool exited_with(int status, int code) {
+  return status != -1 && WIFEXITED(status) && WEXITSTATUS(status) == code;
+}
 
 TEST(PipedProgram, PrintsTheWorkedExampleAndEndsWithoutWaitingForAKey) {
   const PipedRun run = run_piped("H\n42\n178\n480\n", /*close_input=*/false);
@@ -171,8 +175,8 @@ TEST(PipedProgram, EndsQuietlyOnZeroAndOnAnEmptyInput) {
 bool same_settings(const termios& a, const termios& b) {
   return a.c_iflag == b.c_iflag && a.c_oflag == b.c_oflag && a.c_cflag == b.c_cflag &&
          a.c_lflag == b.c_lflag && a.c_line == b.c_line &&
-         std::memcmp(a.c_cc, b.c_cc, sizeof a.c_cc) == 0 &&
-         cfgetispeed(&a) == cfgetispeed(&b) && cfgetospeed(&a) == cfgetospeed(&b);
+         std::memcmp(a.c_cc, b.c_cc, sizeof a.c_cc) == 0 && cfgetispeed(&a) == cfgetispeed(&b) &&
+         cfgetospeed(&a) == cfgetospeed(&b);
 }
 
 /// dep in the foreground of a fresh pseudo-terminal session. A small session
@@ -181,8 +185,7 @@ bool same_settings(const termios& a, const termios& b) {
 /// status (128 + the signal when a signal ended it).
 class TerminalSession {
  public:
-  TerminalSession() {
-    master_ = posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
+  TerminalSession() : master_(posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC)) {
     EXPECT_GE(master_, 0);
     EXPECT_EQ(grantpt(master_), 0);
     EXPECT_EQ(unlockpt(master_), 0);
@@ -190,8 +193,8 @@ class TerminalSession {
     EXPECT_GE(slave_, 0);
     EXPECT_EQ(tcgetattr(slave_, &before_), 0);
 
-    int report[2];
-    EXPECT_EQ(pipe2(report, O_CLOEXEC), 0);
+    std::array<int, 2> report{};
+    EXPECT_EQ(pipe2(report.data(), O_CLOEXEC), 0);
     leader_ = fork();
     if (leader_ == 0) {
       run_leader(report[1]);
@@ -203,6 +206,8 @@ class TerminalSession {
 
   TerminalSession(const TerminalSession&) = delete;
   TerminalSession& operator=(const TerminalSession&) = delete;
+  TerminalSession(TerminalSession&&) = delete;
+  TerminalSession& operator=(TerminalSession&&) = delete;
 
   ~TerminalSession() {
     if (leader_ > 0 && waitpid(leader_, nullptr, WNOHANG) == 0) {
@@ -218,34 +223,34 @@ class TerminalSession {
     EXPECT_EQ(write(master_, keys.data(), keys.size()), static_cast<ssize_t>(keys.size()));
   }
 
-  /// Collects the screen output until it holds `needle` or 5 s pass.
+  /// Collects the screen output until it holds `needle`, within kPatience.
   bool read_until(std::string_view needle) {
-    const auto deadline = Clock::now() + 5s;
+    const auto deadline = Clock::now() + kPatience;
     while (screen_.find(needle) == std::string::npos) {
       pollfd ready{master_, POLLIN, 0};
       if (Clock::now() >= deadline || poll(&ready, 1, remaining_ms(deadline)) <= 0) {
         return false;
       }
-      char buffer[1024];
-      const ssize_t got = read(master_, buffer, sizeof buffer);
+      std::array<char, 1024> buffer{};
+      const ssize_t got = read(master_, buffer.data(), buffer.size());
       if (got <= 0) {
         return false;
       }
-      screen_.append(buffer, static_cast<std::size_t>(got));
+      screen_.append(buffer.data(), static_cast<std::size_t>(got));
     }
     return true;
   }
 
-  /// Polls the terminal until `ready` holds of its settings or 5 s pass.
+  /// Polls the terminal until `ready` holds of its settings, within kPatience.
   template <typename Predicate>
   bool wait_for_settings(Predicate ready) const {
-    const auto deadline = Clock::now() + 5s;
+    const auto deadline = Clock::now() + kPatience;
     while (Clock::now() < deadline) {
       termios now{};
       if (tcgetattr(slave_, &now) == 0 && ready(now)) {
         return true;
       }
-      std::this_thread::sleep_for(2ms);
+      std::this_thread::sleep_for(std::chrono::milliseconds(2));
     }
     return false;
   }
@@ -255,9 +260,9 @@ class TerminalSession {
     return wait_for_settings([](const termios& t) { return (t.c_lflag & ICANON) == 0; });
   }
 
-  /// The leader's exit code (dep's status), or -1 if it has not ended in 5 s.
+  /// The leader's exit code (dep's status), or -1 if it has not ended in time.
   int wait_exit() {
-    const int status = wait_until(leader_, Clock::now() + 5s);
+    const int status = wait_until(leader_, Clock::now() + kPatience);
     if (status == -1 || !WIFEXITED(status)) {
       return -1;
     }
@@ -288,7 +293,7 @@ class TerminalSession {
   /// 1 when nothing was left behind.
   [[nodiscard]] int pending_after_line_end() const {
     type("\n");
-    std::this_thread::sleep_for(50ms);
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
     int pending = -1;
     ioctl(slave_, FIONREAD, &pending);
     return pending;
@@ -301,16 +306,17 @@ class TerminalSession {
     const pid_t child = fork();
     if (child == 0) {
       setpgid(0, 0);
-      signal(SIGTTOU, SIG_IGN);
+      (void)signal(SIGTTOU, SIG_IGN);
       tcsetpgrp(slave_, getpid());
-      signal(SIGTTOU, SIG_DFL);
+      (void)signal(SIGTTOU, SIG_DFL);
       install_as(slave_, STDIN_FILENO);
       install_as(slave_, STDOUT_FILENO);
       install_as(slave_, STDERR_FILENO);
       exec_dep();
     }
     setpgid(child, child);
-    (void)!write(report, &child, sizeof child);
+    const ssize_t reported = write(report, &child, sizeof child);
+    (void)reported;
     int status = 0;
     while (waitpid(child, &status, WUNTRACED | WCONTINUED) == child) {
       if (WIFEXITED(status)) {
@@ -337,7 +343,7 @@ TEST(TerminalProgram, WaitsAfterTheReportForOneKeyWithoutEnterAndEchoesIt) {
   session.type("H\n42\n178\n480\nzz");
   ASSERT_TRUE(session.read_until(kReportEnd));
   ASSERT_TRUE(session.wait_for_key_mode());
-  std::this_thread::sleep_for(200ms);
+  std::this_thread::sleep_for(std::chrono::milliseconds(200));
   EXPECT_TRUE(session.still_running());
 
   session.type("k");
@@ -358,7 +364,7 @@ TEST(TerminalProgram, AnArrowKeyIsOnePressAndLeavesNoByteBehind) {
     ASSERT_TRUE(session.wait_for_key_mode());
     if (split) {  // the sequence may reach the terminal in pieces
       session.type("\x1b");
-      std::this_thread::sleep_for(20ms);
+      std::this_thread::sleep_for(std::chrono::milliseconds(20));
       session.type("[A");
     } else {
       session.type("\x1b[A");
@@ -400,9 +406,9 @@ TEST(TerminalProgram, SuspendDuringTheWaitRestoresTheTerminalAndResumesTheWait) 
   ASSERT_TRUE(session.wait_for_key_mode());
 
   session.type("\x1a");  // Ctrl-Z
-  const auto deadline = Clock::now() + 5s;
+  const auto deadline = Clock::now() + kPatience;
   while (session.dep_state() != 'T' && Clock::now() < deadline) {
-    std::this_thread::sleep_for(2ms);
+    std::this_thread::sleep_for(std::chrono::milliseconds(2));
   }
   ASSERT_EQ(session.dep_state(), 'T');
   EXPECT_TRUE(same_settings(session.settings(), session.before()));

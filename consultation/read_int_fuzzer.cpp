@@ -17,7 +17,7 @@ namespace {
 
 void require(bool holds, const char* property) {
   if (!holds) {
-    std::fprintf(stderr, "broken property: %s\n", property);
+    (void)std::fprintf(stderr, "broken property: %s\n", property);
     std::abort();
   }
 }
@@ -63,6 +63,7 @@ Expected expected_read(std::string_view text, std::size_t at) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  // NOLINTNEXTLINE(cppcoreguidelines-pro-type-reinterpret-cast): libFuzzer hands out bytes
   const std::string_view text(reinterpret_cast<const char*>(data), size);
   dep::MemoryConsole console(text);
   std::size_t position = 0;

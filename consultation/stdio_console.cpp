@@ -9,10 +9,12 @@
 namespace dep {
 
 void StdioConsole::put(std::string_view text) {
-  std::fwrite(text.data(), 1, text.size(), stdout);
+  // A console that cannot be written to has no one to tell: the dialogue
+  // goes on, as it never reports an error.
+  (void)std::fwrite(text.data(), 1, text.size(), stdout);
 }
 
-void StdioConsole::flush() { std::fflush(stdout); }
+void StdioConsole::flush() { (void)std::fflush(stdout); }
 
 int StdioConsole::get_byte() {
   const int byte = std::getchar();

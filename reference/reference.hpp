@@ -116,9 +116,9 @@ template <std::size_t N>
                                                bool blend_with_previous) noexcept {
   assert(category != PatientCategory::Child);
   assert(row >= 0 && row < static_cast<int>(AGE_GRID.size()));
-  assert(column >= 0 && column < static_cast<int>(category == PatientCategory::Man
-                                                      ? MEN_HEIGHT_GRID.size()
-                                                      : WOMEN_HEIGHT_GRID.size()));
+  assert(column >= 0 &&
+         column < static_cast<int>(category == PatientCategory::Man ? MEN_HEIGHT_GRID.size()
+                                                                    : WOMEN_HEIGHT_GRID.size()));
   assert(!blend_with_previous || row >= 1);
   const AdultPefTable& table = category == PatientCategory::Man ? MEN_PEF : WOMEN_PEF;
   const std::int32_t cell = table[detail::adult_cell(row, column)];

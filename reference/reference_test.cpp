@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cstdint>
 #include <limits>
 #include <string>
@@ -24,13 +25,23 @@ struct AgeRange {
 
 constexpr std::int32_t kFar = 1000;  // stands for "and below" / "and above"
 
-const std::vector<AgeRange> kAgeMapping{
-    {15, 0, -kFar, 16, 1, 0},  {20, 1, 19, 21, 17, 18},  {25, 2, 24, 26, 22, 23},
-    {30, 3, 29, 31, 27, 28},   {35, 4, 34, 36, 32, 33},  {40, 5, 39, 41, 37, 38},
-    {45, 6, 44, 46, 42, 43},   {50, 7, 49, 51, 47, 48},  {55, 8, 54, 56, 52, 53},
-    {60, 9, 59, 61, 57, 58},   {65, 10, 64, 66, 62, 63}, {70, 11, 69, 71, 67, 68},
-    {75, 12, 74, 76, 72, 73},  {80, 13, 79, 81, 77, 78}, {85, 14, 84, kFar, 82, 83},
-};
+constexpr std::array<AgeRange, 15> kAgeMapping{{
+    {15, 0, -kFar, 16, 1, 0},
+    {20, 1, 19, 21, 17, 18},
+    {25, 2, 24, 26, 22, 23},
+    {30, 3, 29, 31, 27, 28},
+    {35, 4, 34, 36, 32, 33},
+    {40, 5, 39, 41, 37, 38},
+    {45, 6, 44, 46, 42, 43},
+    {50, 7, 49, 51, 47, 48},
+    {55, 8, 54, 56, 52, 53},
+    {60, 9, 59, 61, 57, 58},
+    {65, 10, 64, 66, 62, 63},
+    {70, 11, 69, 71, 67, 68},
+    {75, 12, 74, 76, 72, 73},
+    {80, 13, 79, 81, 77, 78},
+    {85, 14, 84, kFar, 82, 83},
+}};
 
 std::string age_note(std::int32_t reference) {
   return "l age le plus proche est " + std::to_string(reference) + " ans";
@@ -115,10 +126,9 @@ TEST(AdultHeightSnapping, EveryManHeightFrom0To300FollowsThePublishedMapping) {
 }
 
 TEST(AdultHeightSnapping, EveryWomanHeightFrom0To300FollowsThePublishedMapping) {
-  expect_adult_mapping(PatientCategory::Woman, {{-kFar, 156, 152, 0},
-                                                {157, 163, 160, 1},
-                                                {164, 171, 167, 2},
-                                                {172, kFar, 175, 3}});
+  expect_adult_mapping(
+      PatientCategory::Woman,
+      {{-kFar, 156, 152, 0}, {157, 163, 160, 1}, {164, 171, 167, 2}, {172, kFar, 175, 3}});
 }
 
 TEST(AdultHeightSnapping, MidwayGoesDownAndExtremesTakeTheEnds) {

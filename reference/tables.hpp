@@ -8,8 +8,8 @@
 namespace dep {
 
 /// Reference ages of both adult tables: row r stands for 15 + 5·r years.
-inline constexpr std::array<std::int32_t, 15> AGE_GRID{
-    15, 20, 25, 30, 35, 40, 45, 50, 55, 60, 65, 70, 75, 80, 85};
+inline constexpr std::array<std::int32_t, 15> AGE_GRID{15, 20, 25, 30, 35, 40, 45, 50,
+                                                       55, 60, 65, 70, 75, 80, 85};
 
 /// Reference heights (cm) of the men's columns; the steps are uneven.
 inline constexpr std::array<std::int32_t, 5> MEN_HEIGHT_GRID{160, 167, 175, 183, 190};
@@ -93,8 +93,10 @@ inline constexpr std::array<std::string_view, MEN_HEIGHT_GRID.size()> MEN_HEIGHT
 
 /// The note shown for each women's reference height, aligned with WOMEN_HEIGHT_GRID.
 inline constexpr std::array<std::string_view, WOMEN_HEIGHT_GRID.size()> WOMEN_HEIGHT_NOTES{
-    "la taille la plus proche est 152", "la taille la plus proche est 160",
-    "la taille la plus proche est 167", "la taille la plus proche est 175",
+    "la taille la plus proche est 152",
+    "la taille la plus proche est 160",
+    "la taille la plus proche est 167",
+    "la taille la plus proche est 175",
 };
 
 /// Notes for a child placed on an end of the axis from outside it.

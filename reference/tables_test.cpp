@@ -169,10 +169,10 @@ TEST(ReferenceTables, EveryChildCellMatchesThePublishedTable) {
 }
 
 TEST(ReferenceTables, BlendedLookupIsTheTruncatedMeanWithTheRowAbove) {
-  EXPECT_EQ(adult_pef(PatientCategory::Man, 1, 0, true), 550);    // (570 + 530) / 2
-  EXPECT_EQ(adult_pef(PatientCategory::Woman, 1, 0, true), 450);  // 901 / 2, half dropped
-  EXPECT_EQ(adult_pef(PatientCategory::Man, 6, 2, true), 631);    // (628 + 635) / 2
-  EXPECT_EQ(adult_pef(PatientCategory::Man, 14, 4, true), 510);   // (500 + 520) / 2
+  EXPECT_EQ(adult_pef(PatientCategory::Man, 1, 0, true), 550);     // (570 + 530) / 2
+  EXPECT_EQ(adult_pef(PatientCategory::Woman, 1, 0, true), 450);   // 901 / 2, half dropped
+  EXPECT_EQ(adult_pef(PatientCategory::Man, 6, 2, true), 631);     // (628 + 635) / 2
+  EXPECT_EQ(adult_pef(PatientCategory::Man, 14, 4, true), 510);    // (500 + 520) / 2
   EXPECT_EQ(adult_pef(PatientCategory::Woman, 14, 3, true), 387);  // (380 + 394) / 2
   EXPECT_EQ(adult_pef(PatientCategory::Woman, 12, 1, true), 398);  // (390 + 406) / 2
   EXPECT_EQ(adult_pef(PatientCategory::Woman, 13, 0, true), 377);  // 755 / 2, half dropped
