@@ -55,30 +55,83 @@ template <std::size_t N>
   return static_cast<int>(i);
 }
 
+/// Number of whole values from the first value of `grid` to its last.
+template <std::size_t N>
+[[nodiscard]] constexpr std::size_t span_of(const std::array<std::int32_t, N>& grid) noexcept {
+  return static_cast<std::size_t>(grid.back() - grid.front()) + 1;
+}
+
+/// The index nearest_index gives each whole value of the axis `grid`, from its
+/// first value to its last.
+template <std::size_t Span, std::size_t N>
+[[nodiscard]] constexpr std::array<std::uint8_t, Span> nearest_indices(
+    const std::array<std::int32_t, N>& grid) noexcept {
+  std::array<std::uint8_t, Span> indices{};
+  for (std::size_t i = 0; i < Span; ++i) {
+    indices[i] =
+        static_cast<std::uint8_t>(nearest_index(grid, grid.front() + static_cast<std::int32_t>(i)));
+  }
+  return indices;
+}
+
+inline constexpr auto kMenColumns = nearest_indices<span_of(MEN_HEIGHT_GRID)>(MEN_HEIGHT_GRID);
+inline constexpr auto kWomenColumns =
+    nearest_indices<span_of(WOMEN_HEIGHT_GRID)>(WOMEN_HEIGHT_GRID);
+
+/// nearest_index(grid, value) read from the precomputed `indices` of `grid`;
+/// values beyond the axis take its ends.
+template <std::size_t N, std::size_t Span>
+[[nodiscard]] constexpr int nearest_index_on_axis(const std::array<std::int32_t, N>& grid,
+                                                  const std::array<std::uint8_t, Span>& indices,
+                                                  std::int32_t value) noexcept {
+  const std::int32_t on_axis = value < grid.front()  ? grid.front()
+                               : value > grid.back() ? grid.back()
+                                                     : value;
+  return indices[static_cast<std::size_t>(on_axis - grid.front())];
+}
+
+struct AgePlace {
+  std::uint8_t row = 0;
+  bool blend_with_previous = false;
+};
+
+/// Where an age of AGE_GRID's span lies. Within one year of a reference age:
+/// that age alone. Two or three years above one: the next reference age,
+/// averaged with the one below it.
+[[nodiscard]] constexpr AgePlace place_age(std::int32_t age) noexcept {
+  constexpr std::int32_t step = 5;
+  const std::int32_t offset = age % step;
+  const bool between = offset == 2 || offset == 3;
+  const std::int32_t reference = between ? age - offset + step : (age + 1) / step * step;
+  return {static_cast<std::uint8_t>((reference - AGE_GRID.front()) / step), between};
+}
+
+/// place_age of every age from the first reference age to the last.
+[[nodiscard]] constexpr std::array<AgePlace, span_of(AGE_GRID)> age_places() noexcept {
+  std::array<AgePlace, span_of(AGE_GRID)> places{};
+  for (std::size_t i = 0; i < places.size(); ++i) {
+    places[i] = place_age(AGE_GRID.front() + static_cast<std::int32_t>(i));
+  }
+  return places;
+}
+
+inline constexpr auto kAgePlaces = age_places();
+
 [[nodiscard]] constexpr std::size_t adult_cell(int row, int column) noexcept {
   return static_cast<std::size_t>(row) * kAdultTableColumns + static_cast<std::size_t>(column);
 }
 
 }  // namespace detail
 
-/// Places an adult's age, in whole years, on AGE_GRID. Any integer is accepted.
+/// Places an adult's age, in whole years, on AGE_GRID. Any integer is accepted:
+/// ages below 15 are placed like 15, ages above 85 like 85.
 [[nodiscard]] constexpr AgeSnap snap_age(std::int32_t age) noexcept {
-  constexpr std::int32_t first = AGE_GRID.front();
-  constexpr std::int32_t last = AGE_GRID.back();
-  constexpr std::int32_t step = 5;
-  if (age < first) {
-    return {0, false, AGE_NOTES.front()};
-  }
-  if (age > last) {
-    return {static_cast<int>(AGE_GRID.size() - 1), false, AGE_NOTES.back()};
-  }
-  // Within one year of a reference age: that age alone. Two or three years
-  // above one: the next reference age, averaged with the one below it.
-  const std::int32_t offset = age % step;
-  const bool between = offset == 2 || offset == 3;
-  const std::int32_t reference = between ? age - offset + step : (age + 1) / step * step;
-  const int row = static_cast<int>((reference - first) / step);
-  return {row, between, AGE_NOTES[static_cast<std::size_t>(row)]};
+  const std::int32_t on_axis = age < AGE_GRID.front()  ? AGE_GRID.front()
+                               : age > AGE_GRID.back() ? AGE_GRID.back()
+                                                       : age;
+  const detail::AgePlace place =
+      detail::kAgePlaces[static_cast<std::size_t>(on_axis - AGE_GRID.front())];
+  return {place.row, place.blend_with_previous, AGE_NOTES[place.row]};
 }
 
 /// Places an adult's height, in whole centimetres, on the height axis of the
@@ -87,10 +140,11 @@ template <std::size_t N>
                                                      std::int32_t height) noexcept {
   assert(category != PatientCategory::Child);
   if (category == PatientCategory::Man) {
-    const int column = detail::nearest_index(MEN_HEIGHT_GRID, height);
+    const int column = detail::nearest_index_on_axis(MEN_HEIGHT_GRID, detail::kMenColumns, height);
     return {column, MEN_HEIGHT_NOTES[static_cast<std::size_t>(column)]};
   }
-  const int column = detail::nearest_index(WOMEN_HEIGHT_GRID, height);
+  const int column =
+      detail::nearest_index_on_axis(WOMEN_HEIGHT_GRID, detail::kWomenColumns, height);
   return {column, WOMEN_HEIGHT_NOTES[static_cast<std::size_t>(column)]};
 }
 
