@@ -260,6 +260,13 @@ class TerminalSession {
     return wait_for_settings([](const termios& t) { return (t.c_lflag & ICANON) == 0; });
   }
 
+  /// Types `answers`, then waits until the report is on the screen and dep
+  /// waits for its key.
+  bool answer_until_key_wait(std::string_view answers) {
+    type(answers);
+    return read_until(kReportEnd) && wait_for_key_mode();
+  }
+
   /// The leader's exit code (dep's status), or -1 if it has not ended in time.
   int wait_exit() {
     const int status = wait_until(leader_, Clock::now() + kPatience);
@@ -340,9 +347,7 @@ class TerminalSession {
 TEST(TerminalProgram, WaitsAfterTheReportForOneKeyWithoutEnterAndEchoesIt) {
   TerminalSession session;
   // "zz" is typed ahead before the key is asked for: it must not count.
-  session.type("H\n42\n178\n480\nzz");
-  ASSERT_TRUE(session.read_until(kReportEnd));
-  ASSERT_TRUE(session.wait_for_key_mode());
+  ASSERT_TRUE(session.answer_until_key_wait("H\n42\n178\n480\nzz"));
   std::this_thread::sleep_for(std::chrono::milliseconds(200));
   EXPECT_TRUE(session.still_running());
 
@@ -359,9 +364,7 @@ TEST(TerminalProgram, WaitsAfterTheReportForOneKeyWithoutEnterAndEchoesIt) {
 TEST(TerminalProgram, AnArrowKeyIsOnePressAndLeavesNoByteBehind) {
   for (const bool split : {false, true}) {
     TerminalSession session;
-    session.type("E 137 300\n");
-    ASSERT_TRUE(session.read_until(kReportEnd));
-    ASSERT_TRUE(session.wait_for_key_mode());
+    ASSERT_TRUE(session.answer_until_key_wait("E 137 300\n"));
     if (split) {  // the sequence may reach the terminal in pieces
       session.type("\x1b");
       std::this_thread::sleep_for(std::chrono::milliseconds(20));
@@ -381,18 +384,14 @@ TEST(TerminalProgram, AnArrowKeyIsOnePressAndLeavesNoByteBehind) {
 TEST(TerminalProgram, InterruptOrTerminateDuringTheWaitRestoresTheTerminal) {
   {
     TerminalSession session;
-    session.type("F 17 150 400\n");
-    ASSERT_TRUE(session.read_until(kReportEnd));
-    ASSERT_TRUE(session.wait_for_key_mode());
+    ASSERT_TRUE(session.answer_until_key_wait("F 17 150 400\n"));
     session.type("\x03");  // Ctrl-C
     EXPECT_EQ(session.wait_exit(), 128 + SIGINT);
     EXPECT_TRUE(same_settings(session.settings(), session.before()));
   }
   {
     TerminalSession session;
-    session.type("F 17 150 400\n");
-    ASSERT_TRUE(session.read_until(kReportEnd));
-    ASSERT_TRUE(session.wait_for_key_mode());
+    ASSERT_TRUE(session.answer_until_key_wait("F 17 150 400\n"));
     kill(session.dep(), SIGTERM);
     EXPECT_EQ(session.wait_exit(), 128 + SIGTERM);
     EXPECT_TRUE(same_settings(session.settings(), session.before()));
@@ -401,9 +400,7 @@ TEST(TerminalProgram, InterruptOrTerminateDuringTheWaitRestoresTheTerminal) {
 
 TEST(TerminalProgram, SuspendDuringTheWaitRestoresTheTerminalAndResumesTheWait) {
   TerminalSession session;
-  session.type("H 42 178 480\n");
-  ASSERT_TRUE(session.read_until(kReportEnd));
-  ASSERT_TRUE(session.wait_for_key_mode());
+  ASSERT_TRUE(session.answer_until_key_wait("H 42 178 480\n"));
 
   session.type("\x1a");  // Ctrl-Z
   const auto deadline = Clock::now() + kPatience;
