@@ -4,6 +4,7 @@
 // theoretical peak expiratory flow (L/min). Pure functions over the constant
 // tables of tables.hpp; no I/O, no allocation.
 
+#include <algorithm>
 #include <array>
 #include <cassert>
 #include <cstddef>
@@ -84,9 +85,7 @@ template <std::size_t N, std::size_t Span>
 [[nodiscard]] constexpr int nearest_index_on_axis(const std::array<std::int32_t, N>& grid,
                                                   const std::array<std::uint8_t, Span>& indices,
                                                   std::int32_t value) noexcept {
-  const std::int32_t on_axis = value < grid.front()  ? grid.front()
-                               : value > grid.back() ? grid.back()
-                                                     : value;
+  const std::int32_t on_axis = std::clamp(value, grid.front(), grid.back());
   return indices[static_cast<std::size_t>(on_axis - grid.front())];
 }
 
@@ -126,9 +125,7 @@ inline constexpr auto kAgePlaces = age_places();
 /// Places an adult's age, in whole years, on AGE_GRID. Any integer is accepted:
 /// ages below 15 are placed like 15, ages above 85 like 85.
 [[nodiscard]] constexpr AgeSnap snap_age(std::int32_t age) noexcept {
-  const std::int32_t on_axis = age < AGE_GRID.front()  ? AGE_GRID.front()
-                               : age > AGE_GRID.back() ? AGE_GRID.back()
-                                                       : age;
+  const std::int32_t on_axis = std::clamp(age, AGE_GRID.front(), AGE_GRID.back());
   const detail::AgePlace place =
       detail::kAgePlaces[static_cast<std::size_t>(on_axis - AGE_GRID.front())];
   return {place.row, place.blend_with_previous, AGE_NOTES[place.row]};
