@@ -23,8 +23,8 @@ termios g_key_mode{};
 volatile std::sig_atomic_t g_key_mode_applied = 0;
 // NOLINTEND(cppcoreguidelines-avoid-non-const-global-variables)
 
-constexpr std::array kEndingSignals{SIGINT, SIGTERM, SIGHUP, SIGQUIT};
-constexpr std::size_t kHandledSignals = kEndingSignals.size() + 1;  // and SIGTSTP
+/// Ctrl-Z, then the signals that end the process during the wait.
+constexpr std::array kHandledSignals{SIGTSTP, SIGINT, SIGTERM, SIGHUP, SIGQUIT};
 
 void set_action(int signal_number, void (*handler)(int)) {
   struct sigaction action {};
@@ -78,9 +78,8 @@ class KeyMode {
     g_key_mode.c_cc[VMIN] = 1;
     g_key_mode.c_cc[VTIME] = 0;
 
-    install(0, SIGTSTP, on_stop_signal);
-    for (std::size_t i = 0; i < kEndingSignals.size(); ++i) {
-      install(i + 1, kEndingSignals[i], on_ending_signal);
+    for (std::size_t i = 0; i < kHandledSignals.size(); ++i) {
+      install(i, kHandledSignals[i] == SIGTSTP ? on_stop_signal : on_ending_signal);
     }
     // Flagged first, so that a signal arriving during the switch still puts
     // the previous settings back. TCSAFLUSH discards the type-ahead.
@@ -101,9 +100,9 @@ class KeyMode {
       (void)tcsetattr(g_fd, TCSAFLUSH, &g_previous_mode);
       g_key_mode_applied = 0;
     }
-    for (std::size_t i = 0; i < kHandledSignals; ++i) {
+    for (std::size_t i = 0; i < kHandledSignals.size(); ++i) {
       if (installed_[i]) {
-        (void)sigaction(signals_[i], &previous_actions_[i], nullptr);
+        (void)sigaction(kHandledSignals[i], &previous_actions_[i], nullptr);
       }
     }
   }
@@ -111,8 +110,8 @@ class KeyMode {
   [[nodiscard]] bool applied() const { return applied_; }
 
  private:
-  void install(std::size_t slot, int signal_number, void (*handler)(int)) {
-    signals_[slot] = signal_number;
+  void install(std::size_t slot, void (*handler)(int)) {
+    const int signal_number = kHandledSignals[slot];
     struct sigaction current {};
     if (sigaction(signal_number, nullptr, &current) != 0 || current.sa_handler == SIG_IGN) {
       return;  // a signal ignored by whoever started us stays ignored
@@ -122,9 +121,8 @@ class KeyMode {
     installed_[slot] = true;
   }
 
-  std::array<int, kHandledSignals> signals_{};
-  std::array<struct sigaction, kHandledSignals> previous_actions_{};
-  std::array<bool, kHandledSignals> installed_{};
+  std::array<struct sigaction, kHandledSignals.size()> previous_actions_{};
+  std::array<bool, kHandledSignals.size()> installed_{};
   bool applied_ = false;
 };
 

@@ -36,19 +36,13 @@ struct HeightSnap {
 
 namespace detail {
 
-/// Index of the grid value nearest to `value`; a value midway between two grid
-/// values takes the lower one, and values beyond the ends take the ends.
+/// Index of the grid value nearest to `value`, a value between the first and
+/// the last grid value; a value midway between two grid values takes the
+/// lower one.
 template <std::size_t N>
 [[nodiscard]] constexpr int nearest_index(const std::array<std::int32_t, N>& grid,
                                           std::int32_t value) noexcept {
   static_assert(N > 0);
-  if (value <= grid.front()) {
-    return 0;
-  }
-  if (value >= grid.back()) {
-    return static_cast<int>(N - 1);
-  }
-  // Inside the axis every difference below is small, so nothing overflows.
   std::size_t i = 0;
   while (i + 1 < N && value - grid[i] > grid[i + 1] - value) {
     ++i;
