@@ -21,6 +21,7 @@
 #include <string>
 #include <string_view>
 #include <thread>
+#include <utility>
 
 namespace {
 
@@ -167,6 +168,114 @@ TEST(PipedProgram, EndsQuietlyOnZeroAndOnAnEmptyInput) {
   EXPECT_EQ(empty.out, "Le patient est il un (H)omme , une (F)emme ou un (E)nfant ? \n");
   EXPECT_EQ(empty.err, "");
   EXPECT_TRUE(exited_with(empty.status, 0));
+}
+
+// ---------------------------------------------------------------------------
+// A console that the system fails.
+
+struct FailedRun {
+  std::string err;
+  int status = -1;  // raw wait status, -1 when it did not end in time
+};
+
+/// Runs dep with `in` and `out` as its standard input and output (-1 leaves
+/// that stream closed) and SIGPIPE at its default action; takes its standard
+/// error. The test keeps its own descriptors and closes them.
+FailedRun run_redirected(int in, int out) {
+  std::array<int, 2> err{};
+  EXPECT_EQ(pipe2(err.data(), O_CLOEXEC), 0);
+  const pid_t pid = fork();
+  if (pid == 0) {
+    (void)signal(SIGPIPE, SIG_DFL);
+    install_as(err[1], STDERR_FILENO);
+    for (const auto& [fd, target] : {std::pair{in, STDIN_FILENO}, std::pair{out, STDOUT_FILENO}}) {
+      if (fd < 0) {
+        close(target);
+      } else {
+        install_as(fd, target);
+      }
+    }
+    exec_dep();
+  }
+  close(err[1]);
+  FailedRun run;
+  const auto deadline = Clock::now() + kPatience;
+  pollfd ready{err[0], POLLIN, 0};
+  while (poll(&ready, 1, remaining_ms(deadline)) > 0) {
+    std::array<char, 512> buffer{};
+    const ssize_t got = read(err[0], buffer.data(), buffer.size());
+    if (got <= 0) {
+      break;
+    }
+    run.err.append(buffer.data(), static_cast<std::size_t>(got));
+  }
+  close(err[0]);
+  run.status = wait_until(pid, deadline);
+  if (run.status == -1) {
+    kill(pid, SIGKILL);
+    waitpid(pid, nullptr, 0);
+  }
+  return run;
+}
+
+/// A pipe already holding `input`, its writing end closed: dep's standard input.
+int input_pipe(std::string_view input) {
+  std::array<int, 2> in{};
+  EXPECT_EQ(pipe2(in.data(), O_CLOEXEC), 0);
+  EXPECT_EQ(write(in[1], input.data(), input.size()), static_cast<ssize_t>(input.size()));
+  close(in[1]);
+  return in[0];
+}
+
+std::string output_failure(int error) {
+  return std::string("dep: impossible d ecrire la sortie standard: ") + std::strerror(error) + "\n";
+}
+
+TEST(FailingConsole, LostOutputIsReportedInOneLineWithStatusOne) {
+  {
+    const int in = input_pipe("H 42 178 480");
+    const int full = open("/dev/full", O_WRONLY | O_CLOEXEC);
+    ASSERT_GE(full, 0);
+    const FailedRun run = run_redirected(in, full);
+    EXPECT_EQ(run.err, output_failure(ENOSPC));
+    EXPECT_TRUE(exited_with(run.status, 1)) << "status " << run.status;
+    close(in);
+    close(full);
+  }
+  {
+    // Even a run that ends at once, on an empty input, has written its question.
+    const int in = input_pipe("");
+    const FailedRun run = run_redirected(in, -1);
+    EXPECT_EQ(run.err, output_failure(EBADF));
+    EXPECT_TRUE(exited_with(run.status, 1)) << "status " << run.status;
+    close(in);
+  }
+}
+
+TEST(FailingConsole, UnreadableInputEndsTheDialogueAndIsReported) {
+  const int directory = open("/", O_RDONLY | O_CLOEXEC);
+  ASSERT_GE(directory, 0);
+  const int null = open("/dev/null", O_WRONLY | O_CLOEXEC);
+  ASSERT_GE(null, 0);
+  const FailedRun run = run_redirected(directory, null);
+  EXPECT_EQ(run.err, std::string("dep: impossible de lire l entree standard: ") +
+                         std::strerror(EISDIR) + "\n");
+  EXPECT_TRUE(exited_with(run.status, 1)) << "status " << run.status;
+  close(directory);
+  close(null);
+}
+
+TEST(FailingConsole, AReaderThatLeavesEndsTheProgramBySigpipe) {
+  std::array<int, 2> out{};
+  ASSERT_EQ(pipe2(out.data(), O_CLOEXEC), 0);
+  close(out[0]);
+  const int in = input_pipe("H 42 178 480");
+  const FailedRun run = run_redirected(in, out[1]);
+  EXPECT_TRUE(run.status != -1 && WIFSIGNALED(run.status) && WTERMSIG(run.status) == SIGPIPE)
+      << "status " << run.status;
+  EXPECT_EQ(run.err, "");
+  close(in);
+  close(out[1]);
 }
 
 // ---------------------------------------------------------------------------

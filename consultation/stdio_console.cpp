@@ -1,26 +1,68 @@
 #include "consultation/stdio_console.hpp"
 
-#include <unistd.h>
-
+#include <cerrno>
 #include <cstdio>
 
 #include "consultation/key_press.hpp"
 
 namespace dep {
+namespace {
+
+/// errno after a failed call, or EIO when the call failed without saying why.
+int last_error() { return errno != 0 ? errno : EIO; }
+
+}  // namespace
+
+std::optional<ConsoleFailure> StdioConsole::finish() {
+  flush();
+  if (output_error_) {
+    return ConsoleFailure{ConsoleFailure::Stream::Output, *output_error_};
+  }
+  if (input_error_) {
+    return ConsoleFailure{ConsoleFailure::Stream::Input, *input_error_};
+  }
+  return std::nullopt;
+}
 
 void StdioConsole::put(std::string_view text) {
-  // A console that cannot be written to has no one to tell: the dialogue
-  // goes on, as it never reports an error.
-  (void)std::fwrite(text.data(), 1, text.size(), stdout);
+  errno = 0;
+  if (std::fwrite(text.data(), 1, text.size(), stdout) != text.size()) {
+    note_output_failure(last_error());
+  }
 }
 
-void StdioConsole::flush() { (void)std::fflush(stdout); }
+void StdioConsole::flush() {
+  errno = 0;
+  if (std::fflush(stdout) != 0) {
+    note_output_failure(last_error());
+  }
+}
 
 int StdioConsole::get_byte() {
+  if (input_error_) {
+    return kEndOfInput;
+  }
+  errno = 0;
   const int byte = std::getchar();
-  return byte == EOF ? kEndOfInput : byte;
+  if (byte != EOF) {
+    return byte;
+  }
+  if (std::ferror(stdin) != 0) {
+    input_error_ = last_error();
+  }
+  return kEndOfInput;
 }
 
-void StdioConsole::await_key() { wait_for_key_press(STDIN_FILENO, stdout); }
+void StdioConsole::await_key() {
+  if (const int error = wait_for_key_press(); error != 0) {
+    note_output_failure(error);
+  }
+}
+
+void StdioConsole::note_output_failure(int error) {
+  if (!output_error_) {
+    output_error_ = error;
+  }
+}
 
 }  // namespace dep

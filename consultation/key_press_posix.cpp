@@ -11,6 +11,8 @@
 #include <cstdio>
 #include <span>
 
+#include "consultation/key_bytes.hpp"
+
 namespace dep {
 namespace {
 
@@ -126,8 +128,7 @@ class KeyMode {
   bool applied_ = false;
 };
 
-constexpr unsigned char kEscape = 0x1b;
-/// Longest pause allowed between the bytes of one escape sequence.
+/// Longest pause allowed between the bytes of one key press.
 constexpr int kSequenceGapMilliseconds = 100;
 
 std::size_t read_retrying(int fd, std::span<unsigned char> buffer) {
@@ -142,40 +143,19 @@ std::size_t read_retrying(int fd, std::span<unsigned char> buffer) {
   }
 }
 
-/// Whether `bytes`, starting with Escape, hold a whole escape sequence.
-bool escape_sequence_complete(std::span<const unsigned char> bytes) {
-  if (bytes.size() < 2) {
-    return false;  // a lone Escape key, or the start of a sequence
-  }
-  if (bytes[1] == '[') {  // CSI: parameters, then a final byte
-    for (std::size_t i = 2; i < bytes.size(); ++i) {
-      if (bytes[i] >= 0x40 && bytes[i] <= 0x7e) {
-        return true;
-      }
-    }
-    return false;
-  }
-  if (bytes[1] == 'O') {  // SS3: one more byte
-    return bytes.size() >= 3;
-  }
-  return true;  // Alt with a key
-}
-
-/// Reads the bytes of one key press into `buffer`; returns how many, 0 when
-/// the terminal has no more input.
-std::size_t read_key_press(int fd, std::span<unsigned char> buffer) {
+/// Reads the bytes of one key press into `buffer`: reads on while they only
+/// begin a key and more bytes follow within the allowed pause. Empty when the
+/// terminal has no more input.
+std::span<const unsigned char> read_key_press(int fd, std::span<unsigned char> buffer) {
   std::size_t size = read_retrying(fd, buffer);
-  if (size == 0 || buffer[0] != kEscape) {
-    return size;
-  }
-  while (size < buffer.size() && !escape_sequence_complete(buffer.first(size))) {
+  while (size > 0 && size < buffer.size() && split_key(buffer.first(size)).length == 0) {
     pollfd ready{fd, POLLIN, 0};
     const int events = poll(&ready, 1, kSequenceGapMilliseconds);
     if (events < 0 && errno == EINTR) {
       continue;
     }
     if (events <= 0) {
-      break;
+      break;  // a lone Esc, or a key cut short
     }
     const std::size_t more = read_retrying(fd, buffer.subspan(size));
     if (more == 0) {
@@ -183,56 +163,32 @@ std::size_t read_key_press(int fd, std::span<unsigned char> buffer) {
     }
     size += more;
   }
-  return size;
-}
-
-/// The bytes of the first key in `bytes` when that key shows as a character:
-/// printable ASCII or one whole UTF-8 character. Empty otherwise.
-std::span<const unsigned char> printable_key(std::span<const unsigned char> bytes) {
-  if (bytes.empty()) {
-    return {};
-  }
-  const unsigned char lead = bytes[0];
-  if (lead >= 0x20 && lead <= 0x7e) {
-    return bytes.first(1);
-  }
-  std::size_t length = 0;
-  if (lead >= 0xc2 && lead <= 0xdf) {
-    length = 2;
-  } else if (lead >= 0xe0 && lead <= 0xef) {
-    length = 3;
-  } else if (lead >= 0xf0 && lead <= 0xf4) {
-    length = 4;
-  }
-  if (length == 0 || bytes.size() < length) {
-    return {};
-  }
-  for (std::size_t i = 1; i < length; ++i) {
-    if ((bytes[i] & 0xc0U) != 0x80U) {
-      return {};
-    }
-  }
-  return bytes.first(length);
+  return buffer.first(size);
 }
 
 }  // namespace
 
-void wait_for_key_press(int fd, std::FILE* echo) {
+int wait_for_key_press() {
+  const int fd = STDIN_FILENO;
   termios previous{};
   if (isatty(fd) == 0 || tcgetattr(fd, &previous) != 0) {
-    return;  // no terminal, so no key to wait for
+    return 0;  // no terminal, so no key to wait for
   }
   const KeyMode key_mode(fd, previous);
   if (!key_mode.applied()) {
-    return;
+    return 0;
   }
   std::array<unsigned char, 32> buffer{};
-  const std::size_t size = read_key_press(fd, buffer);
-  const std::span<const unsigned char> key = printable_key(std::span(buffer).first(size));
-  if (!key.empty()) {
-    (void)std::fwrite(key.data(), 1, key.size(), echo);
-    (void)std::fflush(echo);
+  const std::span<const unsigned char> bytes = read_key_press(fd, buffer);
+  const KeySplit key = split_key(bytes);
+  if (!key.printable) {
+    return 0;
   }
+  errno = 0;
+  if (std::fwrite(bytes.data(), 1, key.length, stdout) != key.length || std::fflush(stdout) != 0) {
+    return errno != 0 ? errno : EIO;
+  }
+  return 0;
 }
 
 }  // namespace dep

@@ -1,0 +1,153 @@
+#include "consultation/key_bytes.hpp"
+
+#include <gtest/gtest.h>
+
+#include <cstddef>
+#include <span>
+#include <string_view>
+
+namespace dep {
+namespace {
+
+struct Case {
+  std::string_view what;
+  std::string_view bytes;
+  std::size_t length;  // 0: only the start of a key
+  bool printable;
+};
+
+// What real terminals send for one key, and bytes around the limits of each rule.
+constexpr Case kCases[] = {
+    // Single bytes.
+    {"letter", "k", 1, true},
+    {"space", " ", 1, true},
+    {"tilde, last printable ASCII", "~", 1, true},
+    {"DEL", "\x7f", 1, false},
+    {"unit separator, below space", "\x1f", 1, false},
+    {"Enter", "\r", 1, false},
+    {"Tab", "\t", 1, false},
+    {"Ctrl-A", "\x01", 1, false},
+    {"a letter, then more keys", "ab", 1, true},
+    // UTF-8 characters.
+    {"e acute", "\xc3\xa9", 2, true},
+    {"A grave, first byte after the C1 lead", "\xc3\x80", 2, true},
+    {"euro sign", "\xe2\x82\xac", 3, true},
+    {"grinning face", "\xf0\x9f\x98\x80", 4, true},
+    {"C1 control U+0080", "\xc2\x80", 2, false},
+    {"C1 control U+009F", "\xc2\x9f", 2, false},
+    {"no-break space U+00A0", "\xc2\xa0", 2, true},
+    {"U+07FF, last of two bytes", "\xdf\xbf", 2, true},
+    {"U+0800, first of three bytes", "\xe0\xa0\x80", 3, true},
+    {"U+0FFF", "\xe0\xbf\xbf", 3, true},
+    {"U+D000, first after lead ED", "\xed\x80\x80", 3, true},
+    {"U+D7FF, below the surrogates", "\xed\x9f\xbf", 3, true},
+    {"U+E000, above the surrogates", "\xee\x80\x80", 3, true},
+    {"U+FFFD, last lead of three bytes", "\xef\xbf\xbd", 3, true},
+    {"U+10000, first of four bytes", "\xf0\x90\x80\x80", 4, true},
+    {"U+3FFFF", "\xf0\xbf\xbf\xbf", 4, true},
+    {"U+10FFFF, the last code point", "\xf4\x8f\xbf\xbf", 4, true},
+    {"U+100000", "\xf4\x80\x80\x80", 4, true},
+    {"y diaeresis, last continuation byte", "\xc3\xbf", 2, true},
+    // Invalid UTF-8: each broken start is a key that shows nothing.
+    {"continuation byte alone", "\x80", 1, false},
+    {"last continuation byte alone", "\xbf", 1, false},
+    {"overlong lead C1", "\xc1\x81", 1, false},
+    {"overlong lead C0", "\xc0\xaf", 1, false},
+    {"lead F5, beyond Unicode", "\xf5\x80\x80\x80", 1, false},
+    {"byte FF", "\xff", 1, false},
+    {"overlong three bytes", "\xe0\x9f\xbf", 1, false},
+    {"E0 with a byte above continuations", "\xe0\xc0\x80", 1, false},
+    {"surrogate U+D800", "\xed\xa0\x80", 1, false},
+    {"ED below continuations", "\xed\x7f\x80", 1, false},
+    {"overlong four bytes", "\xf0\x8f\xbf\xbf", 1, false},
+    {"F0 with a byte above continuations", "\xf0\xc0\x80\x80", 1, false},
+    {"beyond U+10FFFF", "\xf4\x90\x80\x80", 1, false},
+    {"F4 below continuations", "\xf4\x7f\x80\x80", 1, false},
+    {"two-byte lead before ASCII",
+     "\xc3"
+     "A",
+     1, false},
+    {"two-byte lead before a byte above continuations", "\xc3\xc0", 1, false},
+    {"two-byte lead before a byte below continuations", "\xc3\x7f", 1, false},
+    {"euro cut short by ASCII",
+     "\xe2\x82"
+     "A",
+     2, false},
+    {"third byte below continuations", "\xe2\x82\x7f", 2, false},
+    {"third byte above continuations", "\xe2\x82\xc0", 2, false},
+    {"fourth byte cut short",
+     "\xf0\x9f\x98"
+     "A",
+     3, false},
+    // Keys that are sequences.
+    {"Up", "\x1b[A", 3, false},
+    {"Down", "\x1b[B", 3, false},
+    {"Right", "\x1b[C", 3, false},
+    {"Left", "\x1b[D", 3, false},
+    {"Up in application mode", "\x1bOA", 3, false},
+    {"Home", "\x1b[H", 3, false},
+    {"End", "\x1b[F", 3, false},
+    {"Home, VT form", "\x1b[1~", 4, false},
+    {"End, VT form", "\x1b[4~", 4, false},
+    {"Home in application mode", "\x1bOH", 3, false},
+    {"Insert", "\x1b[2~", 4, false},
+    {"Delete", "\x1b[3~", 4, false},
+    {"Page Up", "\x1b[5~", 4, false},
+    {"Page Down", "\x1b[6~", 4, false},
+    {"F1", "\x1bOP", 3, false},
+    {"F2", "\x1bOQ", 3, false},
+    {"F3", "\x1bOR", 3, false},
+    {"F4", "\x1bOS", 3, false},
+    {"F1, CSI form", "\x1b[11~", 5, false},
+    {"F4, CSI form", "\x1b[14~", 5, false},
+    {"F1 on the Linux console", "\x1b[[A", 4, false},
+    {"F5 on the Linux console", "\x1b[[E", 4, false},
+    {"F5", "\x1b[15~", 5, false},
+    {"F6", "\x1b[17~", 5, false},
+    {"F7", "\x1b[18~", 5, false},
+    {"F8", "\x1b[19~", 5, false},
+    {"F9", "\x1b[20~", 5, false},
+    {"F10", "\x1b[21~", 5, false},
+    {"F11", "\x1b[23~", 5, false},
+    {"F12", "\x1b[24~", 5, false},
+    {"Shift-F1", "\x1b[1;2P", 6, false},
+    {"Ctrl-Up", "\x1b[1;5A", 6, false},
+    {"Shift-Right", "\x1b[1;2C", 6, false},
+    {"Ctrl-Page Down", "\x1b[6;5~", 6, false},
+    {"final byte @, the lowest", "\x1b[@", 3, false},
+    {"private parameter ?", "\x1b[?1A", 5, false},
+    {"intermediate blank", "\x1b[2 q", 5, false},
+    {"Up, then more keys", "\x1b[Ak", 3, false},
+    {"Alt-x", "\x1bx", 2, false},
+    {"Alt-Enter", "\x1b\r", 2, false},
+    {"Alt-e acute", "\x1b\xc3\xa9", 3, false},
+    {"Alt-Up", "\x1b\x1b[A", 4, false},
+    // Sequences cut short by a byte that cannot belong to them.
+    {"CSI cut by Esc", "\x1b[1\x1b[A", 3, false},
+    {"CSI cut by DEL", "\x1b[\x7f", 2, false},
+    {"CSI cut by a control", "\x1b[\x1f", 2, false},
+    {"CSI cut by a byte above ASCII", "\x1b[1\xc3\xa9", 3, false},
+    // Only the start of a key: more bytes would complete it.
+    {"nothing", "", 0, false},
+    {"lone Esc", "\x1b", 0, false},
+    {"Esc [", "\x1b[", 0, false},
+    {"Ctrl-Up so far", "\x1b[1;5", 0, false},
+    {"Esc O", "\x1bO", 0, false},
+    {"Esc [ [", "\x1b[[", 0, false},
+    {"Alt with half an e acute", "\x1b\xc3", 0, false},
+    {"Esc Esc", "\x1b\x1b", 0, false},
+    {"half an e acute", "\xc3", 0, false},
+    {"two thirds of a euro", "\xe2\x82", 0, false},
+    {"three quarters of an emoji", "\xf0\x9f\x98", 0, false},
+};
+
+TEST(KeyBytes, SplitsOffTheFirstKeyAndTellsWhetherItShows) {
+  for (const Case& c : kCases) {
+    const std::span<const unsigned char> bytes(
+        reinterpret_cast<const unsigned char*>(c.bytes.data()), c.bytes.size());
+    EXPECT_EQ(split_key(bytes), (KeySplit{c.length, c.printable})) << c.what;
+  }
+}
+
+}  // namespace
+}  // namespace dep
