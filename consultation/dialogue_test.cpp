@@ -141,6 +141,16 @@ TEST(Dialogue, PercentagesFollowTheMeasuredValueWhateverItIs) {
                 child_value(124) + measurement() + report("13530012.9"));
 }
 
+TEST(Dialogue, AnExactHalfIsRoundedAsTheFormatterRoundsIt) {
+  // 49 against 400 (a woman of 75 years and 167 cm) is 12.25: one decimal
+  // may go either way, but only to one of its two neighbours.
+  const std::string output = consult("F 75 167 49").output;
+  const std::string until_measurement = adult_until_measurement(75, 167, 400);
+  EXPECT_TRUE(output == until_measurement + report("12.2") ||
+              output == until_measurement + report("12.3"))
+      << output;
+}
+
 TEST(Dialogue, TheInputEndingAtTheCategoryQuestionEndsTheRun) {
   const Transcript empty = consult("");
   EXPECT_EQ(empty.output, category() + "\n");

@@ -1,0 +1,228 @@
+#!/usr/bin/env python3
+"""dep.exe as a Windows program under Wine: with piped standard streams, and on
+a pseudo-terminal, which Wine turns into a Windows console.
+
+Usage: main_wine_test.py WINE DEP_EXE
+"""
+
+import errno
+import fcntl
+import os
+import re
+import select
+import subprocess
+import sys
+import termios
+import time
+import unittest
+
+WINE = ""
+DEP = ""
+
+# How long anything the program is expected to do may take before a test gives up.
+PATIENCE = 10.0
+
+WORKED_EXAMPLE = (
+    "Le patient est il un (H)omme , une (F)emme ou un (E)nfant ? \n"
+    "Quel est l age de l individu ? l age le plus proche est 45 ans\n"
+    "\nQuel est la taille l individu ? (en cm) la taille la plus proche est 175\n"
+    "La valeur theorique de la DEP est 631 L/Min\n"
+    "Entrez le resultat du test DEP effectue sur le patient (0 pour quitter) \n"
+    "La valeur mesuree correspond a 76.1 % de la valeur theorique"
+)
+
+# The same consultation as a person sees it on the console, answers echoed.
+ON_THE_CONSOLE = (
+    "Le patient est il un (H)omme , une (F)emme ou un (E)nfant ? H\n"
+    "\nQuel est l age de l individu ? 42\n"
+    "l age le plus proche est 45 ans\n"
+    "\nQuel est la taille l individu ? (en cm) 178\n"
+    "la taille la plus proche est 175\n"
+    "La valeur theorique de la DEP est 631 L/Min\n"
+    "Entrez le resultat du test DEP effectue sur le patient (0 pour quitter) 480\n"
+    "\nLa valeur mesuree correspond a 76.1 % de la valeur theorique"
+)
+
+
+def crlf(text):
+    return text.replace("\n", "\r\n").encode()
+
+
+def run_piped(data, stdout=subprocess.PIPE):
+    """Runs dep.exe with `data` on a pipe whose writing end stays open, so that
+    a read beyond the data would block rather than end. Returns (out, err,
+    status), status None when it did not end in time."""
+    process = subprocess.Popen([WINE, DEP], stdin=subprocess.PIPE, stdout=stdout,
+                               stderr=subprocess.PIPE)
+    process.stdin.write(data)
+    process.stdin.flush()
+    streams = {f.fileno(): f for f in (process.stdout, process.stderr) if f is not None}
+    collected = {fd: b"" for fd in streams}
+    deadline = time.monotonic() + PATIENCE
+    while streams and time.monotonic() < deadline:
+        ready, _, _ = select.select(list(streams), [], [], deadline - time.monotonic())
+        for fd in ready:
+            chunk = os.read(fd, 4096)
+            if chunk:
+                collected[fd] += chunk
+            else:
+                del streams[fd]
+    try:
+        status = process.wait(max(deadline - time.monotonic(), 0.1))
+    except subprocess.TimeoutExpired:
+        process.kill()
+        process.wait()
+        status = None
+    process.stdin.close()
+    out = collected.get(process.stdout.fileno(), b"") if process.stdout else b""
+    err = collected[process.stderr.fileno()]
+    for f in (process.stdout, process.stderr):
+        if f is not None:
+            f.close()
+    return out, err, status
+
+
+class Piped(unittest.TestCase):
+    def test_prints_the_worked_example_with_windows_line_ends_and_waits_for_no_key(self):
+        for answers in (b"H\n42\n178\n480\n", b"H\r\n42\r\n178\r\n480\r\n"):
+            out, err, status = run_piped(answers)
+            self.assertEqual(out, crlf(WORKED_EXAMPLE), answers)
+            self.assertEqual(err, b"", answers)
+            self.assertEqual(status, 0, answers)
+
+    def test_lost_output_is_reported_in_one_line_with_status_one(self):
+        with open("/dev/full", "wb") as full:
+            out, err, status = run_piped(b"H 42 178 480\n", stdout=full)
+        self.assertEqual(err, b"dep: impossible d ecrire la sortie standard: "
+                              b"No space left on device\r\n")
+        self.assertEqual(status, 1)
+
+        # A reader that has left: on Windows the write fails, no signal comes.
+        reader, writer = os.pipe()
+        os.close(reader)
+        try:
+            out, err, status = run_piped(b"E 137 300\n", stdout=writer)
+        finally:
+            os.close(writer)
+        self.assertRegex(err, rb"^dep: impossible d ecrire la sortie standard: [^\r\n]+\r\n$")
+        self.assertEqual(status, 1)
+
+
+def visible(screen):
+    """The text of Wine's console output without its escape sequences and
+    blanks: Wine redraws the screen, and turns blanks into cursor moves."""
+    text = screen.decode("utf-8", "replace")
+    text = re.sub(r"\x1b\][^\x07\x1b]*(\x07|\x1b\\)", "", text)  # window title
+    text = re.sub(r"\x1b\[[0-?]*[ -/]*[@-~]", "", text)
+    text = re.sub(r"\x1b.", "", text)
+    return re.sub(r"\s", "", text)
+
+
+class Terminal:
+    """dep.exe under Wine in a new session on a fresh pseudo-terminal."""
+
+    def __init__(self):
+        self.master, self.slave = os.openpty()
+        self.before = termios.tcgetattr(self.slave)
+        self.screen = b""
+        self.pid = os.fork()
+        if self.pid == 0:
+            try:
+                os.setsid()
+                fcntl.ioctl(self.slave, termios.TIOCSCTTY, 0)
+                for fd in (0, 1, 2):
+                    os.dup2(self.slave, fd)
+                os.execv(WINE, [WINE, DEP])
+            finally:
+                os._exit(127)
+        self.status = None
+
+    def close(self):
+        if self.status is None:
+            os.kill(self.pid, 9)
+            os.waitpid(self.pid, 0)
+        os.close(self.master)
+        os.close(self.slave)
+
+    def type(self, keys):
+        os.write(self.master, keys)
+
+    def read_for(self, seconds):
+        deadline = time.monotonic() + seconds
+        while True:
+            left = deadline - time.monotonic()
+            if left <= 0 or not select.select([self.master], [], [], left)[0]:
+                return
+            try:
+                self.screen += os.read(self.master, 4096)
+            except OSError as error:
+                if error.errno == errno.EIO:
+                    return
+                raise
+
+    def read_until(self, text):
+        deadline = time.monotonic() + PATIENCE
+        while visible(text.encode()) not in visible(self.screen):
+            if time.monotonic() >= deadline:
+                return False
+            self.read_for(0.05)
+        return True
+
+    def running(self):
+        if self.status is None:
+            pid, status = os.waitpid(self.pid, os.WNOHANG)
+            if pid == self.pid:
+                self.status = status
+        return self.status is None
+
+    def wait_exit(self):
+        """dep.exe's exit code, or None when it has not ended in time."""
+        deadline = time.monotonic() + PATIENCE
+        while self.running() and time.monotonic() < deadline:
+            self.read_for(0.02)
+        if self.running():
+            return None
+        self.read_for(0.2)
+        return os.waitstatus_to_exitcode(self.status)
+
+    def settings(self):
+        return termios.tcgetattr(self.slave)
+
+
+class OnAConsole(unittest.TestCase):
+    def consult_until_key_wait(self):
+        session = Terminal()
+        self.addCleanup(session.close)
+        # A console's Enter is a carriage return.
+        for question, answer in (("(E)nfant ?", b"H\r"), ("Quel est l age", b"42\r"),
+                                 ("(en cm)", b"178\r"), ("(0 pour quitter)", b"480\r")):
+            self.assertTrue(session.read_until(question), visible(session.screen))
+            session.type(answer)
+        self.assertTrue(session.read_until(ON_THE_CONSOLE), visible(session.screen))
+        # The report is on the screen: the key wait follows it at once.
+        session.read_for(0.5)
+        self.assertTrue(session.running())
+        return session
+
+    def test_waits_after_the_report_and_echoes_a_printable_key(self):
+        for key, shown in ((b"k", "k"), ("\u00e9".encode(), "\u00e9")):
+            session = self.consult_until_key_wait()
+            session.type(key)
+            self.assertEqual(session.wait_exit(), 0, key)
+            self.assertTrue(visible(session.screen).endswith(visible(ON_THE_CONSOLE.encode()) + shown),
+                            visible(session.screen))
+            self.assertEqual(session.settings(), session.before, key)
+
+    def test_an_arrow_ends_the_wait_with_nothing_echoed(self):
+        session = self.consult_until_key_wait()
+        session.type(b"\x1b[A")
+        self.assertEqual(session.wait_exit(), 0)
+        self.assertTrue(visible(session.screen).endswith(visible(ON_THE_CONSOLE.encode())),
+                        visible(session.screen))
+        self.assertEqual(session.settings(), session.before)
+
+
+if __name__ == "__main__":
+    WINE, DEP = sys.argv[1], sys.argv[2]
+    del sys.argv[1:3]
+    unittest.main(verbosity=2)
