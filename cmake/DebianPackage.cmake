@@ -1,14 +1,60 @@
-# Installation, and a Debian package of it. Debian keeps manual pages
-# compressed, without time stamps in the archive.
+# Installation, and a Debian package of it, made the way Debian's own tools
+# make one: compressed manual page and changelog without time stamps, a
+# machine-readable copyright file, the binary stripped as dh_strip strips it,
+# and every time stamp in the package taken from the changelog's top entry,
+# so that two builds of one commit give the same bytes.
 include(GNUInstallDirs)
+set(DEP_DOC_DIR ${CMAKE_INSTALL_DATAROOTDIR}/doc/dep)
+
 install(TARGETS dep RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+# dh_strip also drops the compiler's notes.
+find_program(DEP_OBJCOPY NAMES objcopy ${CMAKE_OBJCOPY} REQUIRED)
+install(CODE "execute_process(COMMAND \"${DEP_OBJCOPY}\" --remove-section=.comment
+  --remove-section=.note \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_BINDIR}/dep\"
+  COMMAND_ERROR_IS_FATAL ANY)")
+
+# Manual page, changelog: gzip -9n, as Debian ships them.
+configure_file(consultation/dep.1 dep.1 @ONLY)
 set(DEP_MANUAL_PAGE ${PROJECT_BINARY_DIR}/dep.1.gz)
+set(DEP_CHANGELOG ${PROJECT_BINARY_DIR}/changelog.gz)
 add_custom_command(OUTPUT ${DEP_MANUAL_PAGE}
-  COMMAND gzip -9 -n -c ${PROJECT_SOURCE_DIR}/consultation/dep.1 > ${DEP_MANUAL_PAGE}
-  DEPENDS consultation/dep.1
+  COMMAND gzip -9 -n -c ${PROJECT_BINARY_DIR}/dep.1 > ${DEP_MANUAL_PAGE}
+  DEPENDS ${PROJECT_BINARY_DIR}/dep.1
   COMMENT "Compressing the manual page")
-add_custom_target(dep_manual_page ALL DEPENDS ${DEP_MANUAL_PAGE})
+add_custom_command(OUTPUT ${DEP_CHANGELOG}
+  COMMAND gzip -9 -n -c ${PROJECT_SOURCE_DIR}/packaging/changelog > ${DEP_CHANGELOG}
+  DEPENDS packaging/changelog
+  COMMENT "Compressing the changelog")
+add_custom_target(dep_documentation ALL DEPENDS ${DEP_MANUAL_PAGE} ${DEP_CHANGELOG})
 install(FILES ${DEP_MANUAL_PAGE} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+install(FILES ${DEP_CHANGELOG} DESTINATION ${DEP_DOC_DIR})
+
+# The copyright file carries the licence's own text from LICENSE, as DEP-5
+# wants it: each line indented by one blank, a lone dot between paragraphs.
+file(READ LICENSE DEP_LICENSE)
+string(FIND "${DEP_LICENSE}" "Permission is hereby granted" DEP_GRANT_START)
+string(SUBSTRING "${DEP_LICENSE}" ${DEP_GRANT_START} -1 DEP_GRANT)
+string(STRIP "${DEP_GRANT}" DEP_GRANT)
+string(REPLACE "\n\n" "\n.\n" DEP_GRANT "${DEP_GRANT}")
+string(REPLACE "\n" "\n " DEP_LICENSE_PARAGRAPHS " ${DEP_GRANT}")
+configure_file(packaging/copyright.in copyright @ONLY)
+install(FILES ${PROJECT_BINARY_DIR}/copyright DESTINATION ${DEP_DOC_DIR})
+
+install(FILES packaging/lintian-overrides
+  DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/lintian/overrides RENAME dep)
+
+# The time stamp of every file in the package: SOURCE_DATE_EPOCH when the
+# environment gives one, otherwise the date of the changelog's top entry.
+file(STRINGS packaging/changelog DEP_CHANGELOG_TRAILER REGEX "^ -- " LIMIT_COUNT 1)
+string(REGEX REPLACE "^ -- .*>  " "" DEP_CHANGELOG_DATE "${DEP_CHANGELOG_TRAILER}")
+execute_process(COMMAND date -u -d "${DEP_CHANGELOG_DATE}" +%s
+  OUTPUT_VARIABLE DEP_CHANGELOG_EPOCH OUTPUT_STRIP_TRAILING_WHITESPACE COMMAND_ERROR_IS_FATAL ANY)
+set(CPACK_PROJECT_CONFIG_FILE ${PROJECT_BINARY_DIR}/CPackTimeStamp.cmake)
+file(WRITE ${CPACK_PROJECT_CONFIG_FILE} "if(NOT DEFINED ENV{SOURCE_DATE_EPOCH})
+  set(ENV{SOURCE_DATE_EPOCH} ${DEP_CHANGELOG_EPOCH})
+endif()
+")
+set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS packaging/changelog LICENSE)
 
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY
