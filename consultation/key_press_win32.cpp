@@ -70,9 +70,13 @@ int wait_for_key_press() {
     if (got != 1 || record.EventType != KEY_EVENT) {
       continue;
     }
+    // INPUT_RECORD and its character are unions that EventType tags.
+    // NOLINTBEGIN(cppcoreguidelines-pro-type-union-access)
     const KEY_EVENT_RECORD& key = record.Event.KeyEvent;
-    if (wait.take({key.bKeyDown != FALSE, key.wVirtualKeyCode,
-                   static_cast<char16_t>(key.uChar.UnicodeChar)})) {
+    const ConsoleKeyEvent event{key.bKeyDown != FALSE, key.wVirtualKeyCode,
+                                static_cast<char16_t>(key.uChar.UnicodeChar)};
+    // NOLINTEND(cppcoreguidelines-pro-type-union-access)
+    if (wait.take(event)) {
       return echo(wait.echo());
     }
   }
