@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <initializer_list>
@@ -63,7 +64,7 @@ TEST(ConsoleKey, EchoesOnlyACharacterThatShows) {
     ConsoleKeyEvent event;
     std::u16string_view echo;
   };
-  const Case cases[] = {
+  const auto cases = std::to_array<Case>({
       {"letter", down(0x4b, u'k'), u"k"},
       {"space", down(0x20, u' '), u" "},
       {"tilde", down(0, u'~'), u"~"},
@@ -82,7 +83,7 @@ TEST(ConsoleKey, EchoesOnlyACharacterThatShows) {
       {"Up", down(0x26), u""},
       {"F1", down(0x70), u""},
       {"Ctrl-C without processed input", down(0x43, u'\x03'), u""},
-  };
+  });
   for (const Case& c : cases) {
     const Outcome outcome = wait_through({c.event});
     EXPECT_EQ(outcome.events_taken, 1U) << c.what;

@@ -26,11 +26,12 @@ std::size_t utf8_length(unsigned char lead) {
   return 0;
 }
 
-/// Whether `byte` may follow `lead` as its first continuation byte. Some
-/// leads allow less than 80 … BF, which keeps out overlong forms, UTF-16
-/// surrogates and code points beyond U+10FFFF.
-bool may_follow_lead(unsigned char lead, unsigned char byte) {
-  switch (lead) {
+/// Whether the second of `bytes` may follow their lead byte. Some leads
+/// allow less than 80 … BF, which keeps out overlong forms, UTF-16 surrogates
+/// and code points beyond U+10FFFF.
+bool second_byte_fits(Bytes bytes) {
+  const unsigned char byte = bytes[1];
+  switch (bytes[0]) {
     case 0xe0:
       return byte >= 0xa0 && byte <= 0xbf;
     case 0xed:
@@ -53,8 +54,7 @@ KeySplit split_utf8(Bytes bytes) {
     if (i == bytes.size()) {
       return kIncomplete;
     }
-    const bool continues =
-        i == 1 ? may_follow_lead(bytes[0], bytes[i]) : bytes[i] >= 0x80 && bytes[i] <= 0xbf;
+    const bool continues = i == 1 ? second_byte_fits(bytes) : bytes[i] >= 0x80 && bytes[i] <= 0xbf;
     if (!continues) {
       return {i, false};  // the valid start so far is one broken key
     }

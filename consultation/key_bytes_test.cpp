@@ -2,9 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cstddef>
-#include <span>
 #include <string_view>
+#include <vector>
 
 namespace dep {
 namespace {
@@ -17,7 +18,7 @@ struct Case {
 };
 
 // What real terminals send for one key, and bytes around the limits of each rule.
-constexpr Case kCases[] = {
+constexpr auto kCases = std::to_array<Case>({
     // Single bytes.
     {"letter", "k", 1, true},
     {"space", " ", 1, true},
@@ -139,12 +140,11 @@ constexpr Case kCases[] = {
     {"half an e acute", "\xc3", 0, false},
     {"two thirds of a euro", "\xe2\x82", 0, false},
     {"three quarters of an emoji", "\xf0\x9f\x98", 0, false},
-};
+});
 
 TEST(KeyBytes, SplitsOffTheFirstKeyAndTellsWhetherItShows) {
   for (const Case& c : kCases) {
-    const std::span<const unsigned char> bytes(
-        reinterpret_cast<const unsigned char*>(c.bytes.data()), c.bytes.size());
+    const std::vector<unsigned char> bytes(c.bytes.begin(), c.bytes.end());
     EXPECT_EQ(split_key(bytes), (KeySplit{c.length, c.printable})) << c.what;
   }
 }
