@@ -80,34 +80,38 @@ struct PipedRun {
   int status = -1;  // raw wait status, -1 when it did not end in time
 };
 
-/// Runs dep with `input` on a pipe. The pipe's writing end stays open unless
-/// `close_input`, so a read beyond the input would block rather than end.
-PipedRun run_piped(std::string_view input, bool close_input) {
-  std::array<int, 2> in{};
-  std::array<int, 2> out{};
-  std::array<int, 2> err{};
-  EXPECT_EQ(pipe2(in.data(), O_CLOEXEC), 0);
-  EXPECT_EQ(pipe2(out.data(), O_CLOEXEC), 0);
-  EXPECT_EQ(pipe2(err.data(), O_CLOEXEC), 0);
+/// Starts dep with `in`, `out` and `err` as its standard streams (-1 leaves
+/// that stream closed) and SIGPIPE at its default action.
+pid_t start_dep(int in, int out, int err) {
   const pid_t pid = fork();
   if (pid == 0) {
-    install_as(in[0], STDIN_FILENO);
-    install_as(out[1], STDOUT_FILENO);
-    install_as(err[1], STDERR_FILENO);
+    (void)signal(SIGPIPE, SIG_DFL);
+    for (const auto& [fd, target] : {std::pair{in, STDIN_FILENO}, std::pair{out, STDOUT_FILENO},
+                                     std::pair{err, STDERR_FILENO}}) {
+      if (fd < 0) {
+        close(target);
+      } else {
+        install_as(fd, target);
+      }
+    }
     exec_dep();
   }
-  close(in[0]);
-  close(out[1]);
-  close(err[1]);
-  EXPECT_EQ(write(in[1], input.data(), input.size()), static_cast<ssize_t>(input.size()));
-  if (close_input) {
-    close(in[1]);
-  }
+  return pid;
+}
 
+/// The reading ends of the pipes on dep's standard output and error.
+struct OutputPipes {
+  int out = -1;  // -1: not captured
+  int err = -1;
+};
+
+/// Reads both pipes to their ends, then waits for `pid`, all within
+/// kPatience; kills it when it takes longer. Closes the pipes.
+PipedRun collect(pid_t pid, OutputPipes pipes) {
   PipedRun run;
   const auto deadline = Clock::now() + kPatience;
-  std::array<pollfd, 2> fds{{{out[0], POLLIN, 0}, {err[0], POLLIN, 0}}};
-  int open_streams = 2;
+  std::array<pollfd, 2> fds{{{pipes.out, POLLIN, 0}, {pipes.err, POLLIN, 0}}};  // poll skips -1
+  int open_streams = pipes.out >= 0 ? 2 : 1;
   while (open_streams > 0 && Clock::now() < deadline) {
     if (poll(fds.data(), fds.size(), remaining_ms(deadline)) <= 0) {
       break;
@@ -137,6 +141,27 @@ PipedRun run_piped(std::string_view input, bool close_input) {
       close(fd.fd);
     }
   }
+  return run;
+}
+
+/// Runs dep with `input` on a pipe. The pipe's writing end stays open unless
+/// `close_input`, so a read beyond the input would block rather than end.
+PipedRun run_piped(std::string_view input, bool close_input) {
+  std::array<int, 2> in{};
+  std::array<int, 2> out{};
+  std::array<int, 2> err{};
+  EXPECT_EQ(pipe2(in.data(), O_CLOEXEC), 0);
+  EXPECT_EQ(pipe2(out.data(), O_CLOEXEC), 0);
+  EXPECT_EQ(pipe2(err.data(), O_CLOEXEC), 0);
+  const pid_t pid = start_dep(in[0], out[1], err[1]);
+  close(in[0]);
+  close(out[1]);
+  close(err[1]);
+  EXPECT_EQ(write(in[1], input.data(), input.size()), static_cast<ssize_t>(input.size()));
+  if (close_input) {
+    close(in[1]);
+  }
+  PipedRun run = collect(pid, {.out = out[0], .err = err[0]});
   if (!close_input) {
     close(in[1]);
   }
@@ -173,49 +198,15 @@ TEST(PipedProgram, EndsQuietlyOnZeroAndOnAnEmptyInput) {
 // ---------------------------------------------------------------------------
 // A console that the system fails.
 
-struct FailedRun {
-  std::string err;
-  int status = -1;  // raw wait status, -1 when it did not end in time
-};
-
 /// Runs dep with `in` and `out` as its standard input and output (-1 leaves
-/// that stream closed) and SIGPIPE at its default action; takes its standard
-/// error. The test keeps its own descriptors and closes them.
-FailedRun run_redirected(int in, int out) {
+/// that stream closed); takes its standard error. The test keeps its own
+/// descriptors and closes them.
+PipedRun run_redirected(int in, int out) {
   std::array<int, 2> err{};
   EXPECT_EQ(pipe2(err.data(), O_CLOEXEC), 0);
-  const pid_t pid = fork();
-  if (pid == 0) {
-    (void)signal(SIGPIPE, SIG_DFL);
-    install_as(err[1], STDERR_FILENO);
-    for (const auto& [fd, target] : {std::pair{in, STDIN_FILENO}, std::pair{out, STDOUT_FILENO}}) {
-      if (fd < 0) {
-        close(target);
-      } else {
-        install_as(fd, target);
-      }
-    }
-    exec_dep();
-  }
+  const pid_t pid = start_dep(in, out, err[1]);
   close(err[1]);
-  FailedRun run;
-  const auto deadline = Clock::now() + kPatience;
-  pollfd ready{err[0], POLLIN, 0};
-  while (poll(&ready, 1, remaining_ms(deadline)) > 0) {
-    std::array<char, 512> buffer{};
-    const ssize_t got = read(err[0], buffer.data(), buffer.size());
-    if (got <= 0) {
-      break;
-    }
-    run.err.append(buffer.data(), static_cast<std::size_t>(got));
-  }
-  close(err[0]);
-  run.status = wait_until(pid, deadline);
-  if (run.status == -1) {
-    kill(pid, SIGKILL);
-    waitpid(pid, nullptr, 0);
-  }
-  return run;
+  return collect(pid, {.err = err[0]});
 }
 
 /// A pipe already holding `input`, its writing end closed: dep's standard input.
@@ -236,7 +227,7 @@ TEST(FailingConsole, LostOutputIsReportedInOneLineWithStatusOne) {
     const int in = input_pipe("H 42 178 480");
     const int full = open("/dev/full", O_WRONLY | O_CLOEXEC);
     ASSERT_GE(full, 0);
-    const FailedRun run = run_redirected(in, full);
+    const PipedRun run = run_redirected(in, full);
     EXPECT_EQ(run.err, output_failure(ENOSPC));
     EXPECT_TRUE(exited_with(run.status, 1)) << "status " << run.status;
     close(in);
@@ -245,7 +236,7 @@ TEST(FailingConsole, LostOutputIsReportedInOneLineWithStatusOne) {
   {
     // Even a run that ends at once, on an empty input, has written its question.
     const int in = input_pipe("");
-    const FailedRun run = run_redirected(in, -1);
+    const PipedRun run = run_redirected(in, -1);
     EXPECT_EQ(run.err, output_failure(EBADF));
     EXPECT_TRUE(exited_with(run.status, 1)) << "status " << run.status;
     close(in);
@@ -257,7 +248,7 @@ TEST(FailingConsole, UnreadableInputEndsTheDialogueAndIsReported) {
   ASSERT_GE(directory, 0);
   const int null = open("/dev/null", O_WRONLY | O_CLOEXEC);
   ASSERT_GE(null, 0);
-  const FailedRun run = run_redirected(directory, null);
+  const PipedRun run = run_redirected(directory, null);
   EXPECT_EQ(run.err, std::string("dep: impossible de lire l entree standard: ") +
                          std::strerror(EISDIR) + "\n");
   EXPECT_TRUE(exited_with(run.status, 1)) << "status " << run.status;
@@ -270,7 +261,7 @@ TEST(FailingConsole, AReaderThatLeavesEndsTheProgramBySigpipe) {
   ASSERT_EQ(pipe2(out.data(), O_CLOEXEC), 0);
   close(out[0]);
   const int in = input_pipe("H 42 178 480");
-  const FailedRun run = run_redirected(in, out[1]);
+  const PipedRun run = run_redirected(in, out[1]);
   EXPECT_TRUE(run.status != -1 && WIFSIGNALED(run.status) && WTERMSIG(run.status) == SIGPIPE)
       << "status " << run.status;
   EXPECT_EQ(run.err, "");
