@@ -8,8 +8,7 @@ set(DEP_DOC_DIR ${CMAKE_INSTALL_DATAROOTDIR}/doc/dep)
 
 install(TARGETS dep RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 # dh_strip also drops the compiler's notes.
-find_program(DEP_OBJCOPY NAMES objcopy ${CMAKE_OBJCOPY} REQUIRED)
-install(CODE "execute_process(COMMAND \"${DEP_OBJCOPY}\" --remove-section=.comment
+install(CODE "execute_process(COMMAND \"${CMAKE_OBJCOPY}\" --remove-section=.comment
   --remove-section=.note \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_BINDIR}/dep\"
   COMMAND_ERROR_IS_FATAL ANY)")
 
