@@ -50,39 +50,6 @@ template <std::size_t N>
   return static_cast<int>(i);
 }
 
-/// Number of whole values from the first value of `grid` to its last.
-template <std::size_t N>
-[[nodiscard]] constexpr std::size_t span_of(const std::array<std::int32_t, N>& grid) noexcept {
-  return static_cast<std::size_t>(grid.back() - grid.front()) + 1;
-}
-
-/// The index nearest_index gives each whole value of the axis `grid`, from its
-/// first value to its last.
-template <std::size_t Span, std::size_t N>
-[[nodiscard]] constexpr std::array<std::uint8_t, Span> nearest_indices(
-    const std::array<std::int32_t, N>& grid) noexcept {
-  std::array<std::uint8_t, Span> indices{};
-  for (std::size_t i = 0; i < Span; ++i) {
-    indices[i] =
-        static_cast<std::uint8_t>(nearest_index(grid, grid.front() + static_cast<std::int32_t>(i)));
-  }
-  return indices;
-}
-
-inline constexpr auto kMenColumns = nearest_indices<span_of(MEN_HEIGHT_GRID)>(MEN_HEIGHT_GRID);
-inline constexpr auto kWomenColumns =
-    nearest_indices<span_of(WOMEN_HEIGHT_GRID)>(WOMEN_HEIGHT_GRID);
-
-/// nearest_index(grid, value) read from the precomputed `indices` of `grid`;
-/// values beyond the axis take its ends.
-template <std::size_t N, std::size_t Span>
-[[nodiscard]] constexpr int nearest_index_on_axis(const std::array<std::int32_t, N>& grid,
-                                                  const std::array<std::uint8_t, Span>& indices,
-                                                  std::int32_t value) noexcept {
-  const std::int32_t on_axis = std::clamp(value, grid.front(), grid.back());
-  return indices[static_cast<std::size_t>(on_axis - grid.front())];
-}
-
 struct AgePlace {
   std::uint8_t row = 0;
   bool blend_with_previous = false;
@@ -99,17 +66,6 @@ struct AgePlace {
   return {static_cast<std::uint8_t>((reference - AGE_GRID.front()) / step), between};
 }
 
-/// place_age of every age from the first reference age to the last.
-[[nodiscard]] constexpr std::array<AgePlace, span_of(AGE_GRID)> age_places() noexcept {
-  std::array<AgePlace, span_of(AGE_GRID)> places{};
-  for (std::size_t i = 0; i < places.size(); ++i) {
-    places[i] = place_age(AGE_GRID.front() + static_cast<std::int32_t>(i));
-  }
-  return places;
-}
-
-inline constexpr auto kAgePlaces = age_places();
-
 [[nodiscard]] constexpr std::size_t adult_cell(int row, int column) noexcept {
   return static_cast<std::size_t>(row) * kAdultTableColumns + static_cast<std::size_t>(column);
 }
@@ -119,9 +75,8 @@ inline constexpr auto kAgePlaces = age_places();
 /// Places an adult's age, in whole years, on AGE_GRID. Any integer is accepted:
 /// ages below 15 are placed like 15, ages above 85 like 85.
 [[nodiscard]] constexpr AgeSnap snap_age(std::int32_t age) noexcept {
-  const std::int32_t on_axis = std::clamp(age, AGE_GRID.front(), AGE_GRID.back());
   const detail::AgePlace place =
-      detail::kAgePlaces[static_cast<std::size_t>(on_axis - AGE_GRID.front())];
+      detail::place_age(std::clamp(age, AGE_GRID.front(), AGE_GRID.back()));
   return {place.row, place.blend_with_previous, AGE_NOTES[place.row]};
 }
 
@@ -131,11 +86,12 @@ inline constexpr auto kAgePlaces = age_places();
                                                      std::int32_t height) noexcept {
   assert(category != PatientCategory::Child);
   if (category == PatientCategory::Man) {
-    const int column = detail::nearest_index_on_axis(MEN_HEIGHT_GRID, detail::kMenColumns, height);
+    const int column = detail::nearest_index(
+        MEN_HEIGHT_GRID, std::clamp(height, MEN_HEIGHT_GRID.front(), MEN_HEIGHT_GRID.back()));
     return {column, MEN_HEIGHT_NOTES[static_cast<std::size_t>(column)]};
   }
-  const int column =
-      detail::nearest_index_on_axis(WOMEN_HEIGHT_GRID, detail::kWomenColumns, height);
+  const int column = detail::nearest_index(
+      WOMEN_HEIGHT_GRID, std::clamp(height, WOMEN_HEIGHT_GRID.front(), WOMEN_HEIGHT_GRID.back()));
   return {column, WOMEN_HEIGHT_NOTES[static_cast<std::size_t>(column)]};
 }
 
