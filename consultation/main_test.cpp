@@ -4,6 +4,7 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <sys/ioctl.h>
+#include <sys/syscall.h>
 #include <sys/types.h>
 #include <sys/wait.h>
 #include <termios.h>
@@ -396,14 +397,31 @@ class TerminalSession {
   [[nodiscard]] const std::string& screen() const { return screen_; }
   [[nodiscard]] pid_t dep() const { return dep_; }
 
-  /// Bytes waiting to be read on the terminal once one more line end is typed:
-  /// 1 when nothing was left behind.
+  /// Bytes waiting to be read on the terminal, in canonical mode, once one
+  /// more line end is typed and has reached it: 1 when nothing was left
+  /// behind, 0 when the line end never arrived.
   [[nodiscard]] int pending_after_line_end() const {
     type("\n");
-    std::this_thread::sleep_for(std::chrono::milliseconds(50));
-    int pending = -1;
-    ioctl(slave_, FIONREAD, &pending);
+    const auto deadline = Clock::now() + kPatience;
+    int pending = 0;
+    while (ioctl(slave_, FIONREAD, &pending) == 0 && pending == 0 && Clock::now() < deadline) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
     return pending;
+  }
+
+  /// Waits until dep has read the start of a key and polls for the rest of it.
+  [[nodiscard]] bool wait_for_rest_of_key() const {
+    const auto deadline = Clock::now() + kPatience;
+    while (Clock::now() < deadline) {
+      std::ifstream call("/proc/" + std::to_string(dep_) + "/syscall");
+      long number = -1;
+      if (call >> number && (number == SYS_poll || number == SYS_ppoll)) {
+        return true;
+      }
+      std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    return false;
   }
 
  private:
@@ -446,14 +464,14 @@ class TerminalSession {
 
 TEST(TerminalProgram, WaitsAfterTheReportForOneKeyWithoutEnterAndEchoesIt) {
   TerminalSession session;
-  // "zz" is typed ahead before the key is asked for: it must not count.
+  // "zz" is typed ahead before the key is asked for: it must not count, so
+  // the key that ends the wait and shows is "k".
   ASSERT_TRUE(session.answer_until_key_wait("H\n42\n178\n480\nzz"));
-  std::this_thread::sleep_for(std::chrono::milliseconds(200));
   EXPECT_TRUE(session.still_running());
 
   session.type("k");
   EXPECT_EQ(session.wait_exit(), 0);
-  session.read_until("theoriquek");
+  EXPECT_TRUE(session.read_until("theoriquek"));
   const std::string& screen = session.screen();
   EXPECT_EQ(screen.substr(screen.size() - std::string_view("theoriquek").size()), "theoriquek");
   EXPECT_NE(screen.find("La valeur mesuree correspond a 76.1 % de la valeur theorique"),
@@ -467,7 +485,7 @@ TEST(TerminalProgram, AnArrowKeyIsOnePressAndLeavesNoByteBehind) {
     ASSERT_TRUE(session.answer_until_key_wait("E 137 300\n"));
     if (split) {  // the sequence may reach the terminal in pieces
       session.type("\x1b");
-      std::this_thread::sleep_for(std::chrono::milliseconds(20));
+      ASSERT_TRUE(session.wait_for_rest_of_key()) << "dep did not read the Esc";
       session.type("[A");
     } else {
       session.type("\x1b[A");

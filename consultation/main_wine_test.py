@@ -10,6 +10,7 @@ import fcntl
 import os
 import re
 import select
+import signal
 import subprocess
 import sys
 import termios
@@ -119,54 +120,80 @@ def visible(screen):
 
 
 class Terminal:
-    """dep.exe under Wine in a new session on a fresh pseudo-terminal."""
+    """dep.exe under Wine in a new session on a fresh pseudo-terminal. The
+    test keeps only the master side, so that reading it ends (EIO) once every
+    process that had the terminal has left."""
 
     def __init__(self):
-        self.master, self.slave = os.openpty()
-        self.before = termios.tcgetattr(self.slave)
+        self.master, slave = os.openpty()
+        self.before = termios.tcgetattr(slave)
         self.screen = b""
+        self.closed = False
         self.pid = os.fork()
         if self.pid == 0:
             try:
                 os.setsid()
-                fcntl.ioctl(self.slave, termios.TIOCSCTTY, 0)
+                fcntl.ioctl(slave, termios.TIOCSCTTY, 0)
                 for fd in (0, 1, 2):
-                    os.dup2(self.slave, fd)
+                    os.dup2(slave, fd)
+                os.close(self.master)
                 os.execv(WINE, [WINE, DEP])
             finally:
                 os._exit(127)
+        os.close(slave)
         self.status = None
 
     def close(self):
         if self.status is None:
-            os.kill(self.pid, 9)
+            os.kill(self.pid, signal.SIGKILL)
             os.waitpid(self.pid, 0)
         os.close(self.master)
-        os.close(self.slave)
 
     def type(self, keys):
         os.write(self.master, keys)
 
     def read_for(self, seconds):
+        """Collects screen output for at most `seconds`, less once the
+        terminal has no more writers."""
         deadline = time.monotonic() + seconds
-        while True:
+        while not self.closed:
             left = deadline - time.monotonic()
             if left <= 0 or not select.select([self.master], [], [], left)[0]:
                 return
             try:
                 self.screen += os.read(self.master, 4096)
             except OSError as error:
-                if error.errno == errno.EIO:
-                    return
-                raise
+                if error.errno != errno.EIO:
+                    raise
+                self.closed = True
+
+    def wait_for(self, ready, what):
+        """Reads the screen until `ready()` holds, within PATIENCE; fails the
+        test with `what` it was waiting for and the screen so far."""
+        deadline = time.monotonic() + PATIENCE
+        while not ready():
+            if time.monotonic() >= deadline:
+                raise AssertionError(f"waited {PATIENCE} s for {what}; the screen shows: "
+                                     f"{visible(self.screen)!r}")
+            self.read_for(0.01)
 
     def read_until(self, text):
-        deadline = time.monotonic() + PATIENCE
-        while visible(text.encode()) not in visible(self.screen):
-            if time.monotonic() >= deadline:
-                return False
-            self.read_for(0.05)
-        return True
+        self.wait_for(lambda: visible(text.encode()) in visible(self.screen), repr(text))
+
+    def settings(self):
+        # On the master side, these are the terminal's own settings.
+        return termios.tcgetattr(self.master)
+
+    def taken_by_wine(self):
+        return self.settings()[3] & termios.ICANON == 0
+
+    def answer(self, question, keys):
+        """Types `keys` once `question` is on the screen and Wine has the
+        terminal out of canonical mode: until then the terminal itself would
+        echo them and turn the carriage return into a line feed."""
+        self.read_until(question)
+        self.wait_for(self.taken_by_wine, "Wine to take the terminal out of canonical mode")
+        self.type(keys)
 
     def running(self):
         if self.status is None:
@@ -175,18 +202,38 @@ class Terminal:
                 self.status = status
         return self.status is None
 
-    def wait_exit(self):
-        """dep.exe's exit code, or None when it has not ended in time."""
+    def press(self, key):
+        """Presses `key` after the report until dep.exe ends. The wait drops
+        what is pending when it begins, and nothing on the screen tells when
+        that is: a key that came too early is dropped, so the key is pressed
+        again. dep.exe is held stopped while the test checks that it still
+        runs and types, so that no key reaches a terminal Wine has given back,
+        where the terminal itself would echo it."""
         deadline = time.monotonic() + PATIENCE
-        while self.running() and time.monotonic() < deadline:
-            self.read_for(0.02)
-        if self.running():
-            return None
-        self.read_for(0.2)
-        return os.waitstatus_to_exitcode(self.status)
+        while time.monotonic() < deadline:
+            os.kill(self.pid, signal.SIGSTOP)
+            _, status = os.waitpid(self.pid, os.WUNTRACED)
+            if not os.WIFSTOPPED(status):
+                self.status = status
+                return
+            if self.taken_by_wine():
+                self.type(key)
+            os.kill(self.pid, signal.SIGCONT)
+            retry = time.monotonic() + 1.0
+            while self.running() and time.monotonic() < retry:
+                self.read_for(0.01)
+            if not self.running():
+                return
 
-    def settings(self):
-        return termios.tcgetattr(self.slave)
+    def exit_code(self):
+        """dep.exe's exit code once it has ended and every process has left
+        the terminal (so the screen is complete), or None when not in time."""
+        deadline = time.monotonic() + PATIENCE
+        while (self.running() or not self.closed) and time.monotonic() < deadline:
+            self.read_for(0.01)
+        if self.running() or not self.closed:
+            return None
+        return os.waitstatus_to_exitcode(self.status)
 
 
 class OnAConsole(unittest.TestCase):
@@ -196,27 +243,25 @@ class OnAConsole(unittest.TestCase):
         # A console's Enter is a carriage return.
         for question, answer in (("(E)nfant ?", b"H\r"), ("Quel est l age", b"42\r"),
                                  ("(en cm)", b"178\r"), ("(0 pour quitter)", b"480\r")):
-            self.assertTrue(session.read_until(question), visible(session.screen))
-            session.type(answer)
-        self.assertTrue(session.read_until(ON_THE_CONSOLE), visible(session.screen))
-        # The report is on the screen: the key wait follows it at once.
-        session.read_for(0.5)
+            session.answer(question, answer)
+        # The Enter of the measured value does not end the wait.
+        session.read_until(ON_THE_CONSOLE)
         self.assertTrue(session.running())
         return session
 
     def test_waits_after_the_report_and_echoes_a_printable_key(self):
         for key, shown in ((b"k", "k"), ("\u00e9".encode(), "\u00e9")):
             session = self.consult_until_key_wait()
-            session.type(key)
-            self.assertEqual(session.wait_exit(), 0, key)
+            session.press(key)
+            self.assertEqual(session.exit_code(), 0, key)
             self.assertTrue(visible(session.screen).endswith(visible(ON_THE_CONSOLE.encode()) + shown),
                             visible(session.screen))
             self.assertEqual(session.settings(), session.before, key)
 
     def test_an_arrow_ends_the_wait_with_nothing_echoed(self):
         session = self.consult_until_key_wait()
-        session.type(b"\x1b[A")
-        self.assertEqual(session.wait_exit(), 0)
+        session.press(b"\x1b[A")
+        self.assertEqual(session.exit_code(), 0)
         self.assertTrue(visible(session.screen).endswith(visible(ON_THE_CONSOLE.encode())),
                         visible(session.screen))
         self.assertEqual(session.settings(), session.before)
