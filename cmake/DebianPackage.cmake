@@ -13,7 +13,7 @@ install(CODE "execute_process(COMMAND \"${CMAKE_OBJCOPY}\" --remove-section=.com
   COMMAND_ERROR_IS_FATAL ANY)")
 
 # Manual page, changelog: gzip -9n, as Debian ships them.
-configure_file(consultation/dep.1 dep.1 @ONLY)
+configure_file(terminal/dep.1 dep.1 @ONLY)
 set(DEP_MANUAL_PAGE ${PROJECT_BINARY_DIR}/dep.1.gz)
 set(DEP_CHANGELOG ${PROJECT_BINARY_DIR}/changelog.gz)
 add_custom_command(OUTPUT ${DEP_MANUAL_PAGE}

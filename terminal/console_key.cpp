@@ -1,4 +1,4 @@
-#include "consultation/console_key.hpp"
+#include "terminal/console_key.hpp"
 
 #include <cstdint>
 

@@ -1,4 +1,4 @@
-#include "consultation/key_bytes.hpp"
+#include "terminal/key_bytes.hpp"
 
 #include <gtest/gtest.h>
 

@@ -1,9 +1,9 @@
-#include "consultation/stdio_console.hpp"
+#include "terminal/stdio_console.hpp"
 
 #include <cerrno>
 #include <cstdio>
 
-#include "consultation/key_press.hpp"
+#include "terminal/key_press.hpp"
 
 namespace dep {
 namespace {

@@ -1,4 +1,4 @@
-#include "consultation/key_press.hpp"
+#include "terminal/key_press.hpp"
 
 #include <poll.h>
 #include <termios.h>
@@ -11,7 +11,7 @@
 #include <cstdio>
 #include <span>
 
-#include "consultation/key_bytes.hpp"
+#include "terminal/key_bytes.hpp"
 
 namespace dep {
 namespace {

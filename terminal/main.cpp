@@ -2,7 +2,7 @@
 #include <cstring>
 
 #include "consultation/dialogue.hpp"
-#include "consultation/stdio_console.hpp"
+#include "terminal/stdio_console.hpp"
 
 int main() {
   dep::StdioConsole console;

@@ -1,4 +1,4 @@
-#include "consultation/key_press.hpp"
+#include "terminal/key_press.hpp"
 
 #include <windows.h>
 
@@ -8,7 +8,7 @@
 #include <cstdio>
 #include <string_view>
 
-#include "consultation/console_key.hpp"
+#include "terminal/console_key.hpp"
 
 namespace dep {
 namespace {
