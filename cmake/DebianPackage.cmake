@@ -42,18 +42,8 @@ install(FILES ${PROJECT_BINARY_DIR}/copyright DESTINATION ${DEP_DOC_DIR})
 install(FILES packaging/lintian-overrides
   DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/lintian/overrides RENAME dep)
 
-# The time stamp of every file in the package: SOURCE_DATE_EPOCH when the
-# environment gives one, otherwise the date of the changelog's top entry.
-file(STRINGS packaging/changelog DEP_CHANGELOG_TRAILER REGEX "^ -- " LIMIT_COUNT 1)
-string(REGEX REPLACE "^ -- .*>  " "" DEP_CHANGELOG_DATE "${DEP_CHANGELOG_TRAILER}")
-execute_process(COMMAND date -u -d "${DEP_CHANGELOG_DATE}" +%s
-  OUTPUT_VARIABLE DEP_CHANGELOG_EPOCH OUTPUT_STRIP_TRAILING_WHITESPACE COMMAND_ERROR_IS_FATAL ANY)
-set(CPACK_PROJECT_CONFIG_FILE ${PROJECT_BINARY_DIR}/CPackTimeStamp.cmake)
-file(WRITE ${CPACK_PROJECT_CONFIG_FILE} "if(NOT DEFINED ENV{SOURCE_DATE_EPOCH})
-  set(ENV{SOURCE_DATE_EPOCH} ${DEP_CHANGELOG_EPOCH})
-endif()
-")
-set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS packaging/changelog LICENSE)
+include(cmake/PackageTimeStamp.cmake)
+set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS LICENSE)
 
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY

@@ -14,8 +14,9 @@ set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
 
 # Every program carries its C++ and thread runtime: it needs no DLL beyond
-# those of Windows itself.
-set(CMAKE_EXE_LINKER_FLAGS_INIT -static)
+# those of Windows itself. No link time in the PE header: two builds of one
+# commit give the same bytes.
+set(CMAKE_EXE_LINKER_FLAGS_INIT "-static -Wl,--no-insert-timestamp")
 
 # Wine in a prefix of the build's own, quiet, without the .NET and HTML
 # engines it would otherwise offer to install.

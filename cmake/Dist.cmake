@@ -1,0 +1,13 @@
+# One release: the Debian package, the Windows ZIP, the web page and the
+# source archive of the version, each built by its own dist-* preset without
+# its tests (CI runs them), gathered in build/dist/ with their checksums.
+find_package(Git REQUIRED)
+add_custom_target(dist ALL
+  COMMAND ${CMAKE_COMMAND}
+    -DSOURCE_DIR=${PROJECT_SOURCE_DIR}
+    -DVERSION=${PROJECT_VERSION}
+    -DGIT=${GIT_EXECUTABLE}
+    -DDIST_DIR=${PROJECT_SOURCE_DIR}/build/dist
+    -P ${PROJECT_SOURCE_DIR}/cmake/MakeDist.cmake
+  USES_TERMINAL
+  VERBATIM)

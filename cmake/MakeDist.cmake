@@ -1,0 +1,47 @@
+# Builds the release of VERSION into DIST_DIR and writes its SHA256SUMS.
+# Run as a script: cmake -DSOURCE_DIR=... -DVERSION=... -DGIT=... -DDIST_DIR=...
+# -P MakeDist.cmake
+
+# The artefacts are built from the work tree and the source archive from the
+# commit: they match only when the two are the same.
+execute_process(COMMAND ${GIT} -C ${SOURCE_DIR} status --porcelain
+  OUTPUT_VARIABLE changes COMMAND_ERROR_IS_FATAL ANY)
+if(NOT changes STREQUAL "")
+  message(FATAL_ERROR "dist builds a commit: commit or set aside these changes first:\n${changes}")
+endif()
+
+set(work ${SOURCE_DIR}/build/dist-work)
+foreach(part deb windows web)
+  message(STATUS "dist: building dist-${part}")
+  execute_process(COMMAND ${CMAKE_COMMAND} --workflow --preset dist-${part}
+    WORKING_DIRECTORY ${SOURCE_DIR}
+    OUTPUT_QUIET
+    COMMAND_ERROR_IS_FATAL ANY)
+endforeach()
+
+file(REMOVE_RECURSE ${DIST_DIR})
+file(MAKE_DIRECTORY ${DIST_DIR})
+set(artefacts
+  ${work}/deb/dep_${VERSION}_amd64.deb
+  ${work}/windows/dep-${VERSION}-win64.zip
+  ${work}/web/dep-${VERSION}.html)
+file(COPY ${artefacts} DESTINATION ${DIST_DIR})
+
+# The source archive: the commit's tracked files under dep-VERSION/, owned by
+# root and dated by the commit, as git archive writes them.
+execute_process(
+  COMMAND ${GIT} -C ${SOURCE_DIR} archive --format=tar --prefix=dep-${VERSION}/ HEAD
+  COMMAND gzip -9 -n
+  OUTPUT_FILE ${DIST_DIR}/dep-${VERSION}.tar.gz
+  COMMAND_ERROR_IS_FATAL ANY)
+
+# In the format sha256sum -c reads.
+file(GLOB names RELATIVE ${DIST_DIR} ${DIST_DIR}/*)
+list(SORT names)
+set(sums "")
+foreach(name IN LISTS names)
+  file(SHA256 ${DIST_DIR}/${name} sum)
+  string(APPEND sums "${sum}  ${name}\n")
+endforeach()
+file(WRITE ${DIST_DIR}/SHA256SUMS "${sums}")
+message(STATUS "dist: ${DIST_DIR}\n${sums}")
