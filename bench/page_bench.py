@@ -16,8 +16,10 @@ import statistics
 import sys
 import tempfile
 
-from selenium import webdriver
 from selenium.webdriver.support.ui import WebDriverWait
+
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "web"))
+import browsers  # noqa: E402  (the page's tests start their browsers the same way)
 
 QUESTION = "Le patient est il un (H)omme , une (F)emme ou un (E)nfant ? "
 
@@ -58,20 +60,17 @@ addEventListener("keydown", (event) => {
 
 
 def start_chromium():
-    options = webdriver.ChromeOptions()
-    options.binary_location = "/usr/bin/chromium"
-    for argument in ("--headless=new", "--no-sandbox", "--disable-gpu", "--disable-quic",
-                     "--no-first-run", "--disable-background-networking",
-                     "--disable-component-update", "--disable-sync", "--disable-dev-shm-usage"):
-        options.add_argument(argument)
-    driver = webdriver.Chrome(options=options)
+    driver = browsers.start("chromium")
     driver.execute_cdp_cmd("Page.addScriptToEvaluateOnNewDocument", {"source": PROBE})
     return driver
 
 
 def probe(driver, condition):
-    return WebDriverWait(driver, 10, poll_frequency=0.01).until(
-        lambda d: (lambda p: p if condition(p) else None)(d.execute_script("return window.probe")))
+    """The probe's record once `condition` holds of it, within 10 s."""
+    def record(_):
+        seen = driver.execute_script("return window.probe")
+        return seen if condition(seen) else None
+    return WebDriverWait(driver, 10, poll_frequency=0.01).until(record)
 
 
 def first_question(driver, url):

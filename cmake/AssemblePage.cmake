@@ -4,11 +4,18 @@
 # cmake -DSOURCE_DIR=... -DMODULE_SCRIPT=... -DMODULE_BASE64=... -DVERSION=...
 # -DOUTPUT=... -P AssemblePage.cmake
 
-file(READ ${SOURCE_DIR}/web/page.css DEP_PAGE_STYLE)
-file(READ ${SOURCE_DIR}/web/page_program.js DEP_PROGRAM_SCRIPT)
-file(READ ${SOURCE_DIR}/web/page_keys.js DEP_KEYS_SCRIPT)
-file(READ ${MODULE_SCRIPT} DEP_MODULE_SCRIPT)
-file(READ ${SOURCE_DIR}/web/page.js DEP_PAGE_SCRIPT)
+# Reads `file` into `variable`, without blanks at its start and end.
+function(read_stripped variable file)
+  file(READ ${file} text)
+  string(STRIP "${text}" text)
+  set(${variable} "${text}" PARENT_SCOPE)
+endfunction()
+
+read_stripped(DEP_PAGE_STYLE ${SOURCE_DIR}/web/page.css)
+read_stripped(DEP_PROGRAM_SCRIPT ${SOURCE_DIR}/web/page_program.js)
+read_stripped(DEP_KEYS_SCRIPT ${SOURCE_DIR}/web/page_keys.js)
+read_stripped(DEP_MODULE_SCRIPT ${MODULE_SCRIPT})
+read_stripped(DEP_PAGE_SCRIPT ${SOURCE_DIR}/web/page.js)
 file(READ ${MODULE_BASE64} DEP_MODULE_BASE64)
 if(NOT DEP_MODULE_BASE64 MATCHES "^[A-Za-z0-9+/]+=*$")
   message(FATAL_ERROR "${MODULE_BASE64} is not base64")
@@ -31,16 +38,10 @@ if(NOT found EQUAL -1)
 endif()
 
 # The licence, as text in the page.
-file(READ ${SOURCE_DIR}/LICENSE DEP_LICENSE_TEXT)
-string(STRIP "${DEP_LICENSE_TEXT}" DEP_LICENSE_TEXT)
+read_stripped(DEP_LICENSE_TEXT ${SOURCE_DIR}/LICENSE)
 string(REPLACE "&" "&amp;" DEP_LICENSE_TEXT "${DEP_LICENSE_TEXT}")
 string(REPLACE "<" "&lt;" DEP_LICENSE_TEXT "${DEP_LICENSE_TEXT}")
 string(REPLACE ">" "&gt;" DEP_LICENSE_TEXT "${DEP_LICENSE_TEXT}")
 
-string(STRIP "${DEP_PAGE_STYLE}" DEP_PAGE_STYLE)
-string(STRIP "${DEP_PROGRAM_SCRIPT}" DEP_PROGRAM_SCRIPT)
-string(STRIP "${DEP_KEYS_SCRIPT}" DEP_KEYS_SCRIPT)
-string(STRIP "${DEP_MODULE_SCRIPT}" DEP_MODULE_SCRIPT)
-string(STRIP "${DEP_PAGE_SCRIPT}" DEP_PAGE_SCRIPT)
 set(PROJECT_VERSION ${VERSION})
 configure_file(${SOURCE_DIR}/web/page.html ${OUTPUT} @ONLY)

@@ -1,6 +1,6 @@
 # The program as one web page: the dialogue compiled to WebAssembly with the
-# page's console, the module inlined into its script, and the script, the
-# style and the page's own script inlined into the page.
+# page's console; the module's code in base64, its script, the page's style
+# and scripts all inlined into the page.
 
 # The module: ASYNCIFY lets the console's reads await the page's promises, so
 # the dialogue keeps its blocking reads; the C library's formatting never

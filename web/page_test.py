@@ -11,10 +11,11 @@ import os
 import sys
 import unittest
 
-from selenium import webdriver
 from selenium.common.exceptions import TimeoutException, WebDriverException
 from selenium.webdriver.common.keys import Keys
 from selenium.webdriver.support.ui import WebDriverWait
+
+import browsers
 
 BROWSER = ""
 PAGE_URL = ""
@@ -80,24 +81,6 @@ return {state, transcript: transcript.textContent, elements: transcript.children
 """
 
 
-def start_browser():
-    if BROWSER == "chromium":
-        options = webdriver.ChromeOptions()
-        options.binary_location = "/usr/bin/chromium"
-        # A closed network: no background connections, nothing of Google's.
-        for argument in ("--headless=new", "--no-sandbox", "--disable-gpu", "--disable-quic",
-                         "--no-first-run", "--disable-background-networking",
-                         "--disable-component-update", "--disable-sync",
-                         "--disable-dev-shm-usage"):
-            options.add_argument(argument)
-        options.set_capability("goog:loggingPrefs", {"performance": "ALL", "browser": "ALL"})
-        return webdriver.Chrome(options=options)
-    options = webdriver.WebKitGTKOptions()
-    options.binary_location = "/usr/lib/x86_64-linux-gnu/webkit2gtk-4.1/MiniBrowser"
-    options.add_argument("--automation")
-    return webdriver.WebKitGTK(options=options, executable_path="/usr/bin/WebKitWebDriver")
-
-
 def survives_a_browser_crash(test):
     """Runs `test` once more, in a new browser, when the browser itself failed
     under it: WebKit's web process crashes now and then under WebDriver. A
@@ -114,7 +97,7 @@ def survives_a_browser_crash(test):
                 DRIVER.quit()
             except WebDriverException:
                 pass
-            DRIVER = start_browser()
+            DRIVER = browsers.start(BROWSER)
             test(self)
     return run
 
@@ -266,7 +249,7 @@ class InChromium(unittest.TestCase):
 
 def setUpModule():
     global DRIVER
-    DRIVER = start_browser()
+    DRIVER = browsers.start(BROWSER)
 
 
 def tearDownModule():
