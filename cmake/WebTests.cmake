@@ -19,3 +19,5 @@ add_test(NAME page_in_chromium
 add_test(NAME page_in_webkit
   COMMAND ${DEP_XVFB_RUN} -a ${DEP_SYSTEM_PYTHON} ${DEP_PAGE_TEST} webkit ${DEP_PAGE}
     ${PROJECT_BINARY_DIR})
+# The tests read the README's consultation with the document checks' helper.
+set_tests_properties(page_in_chromium page_in_webkit PROPERTIES ENVIRONMENT CMAKE=${CMAKE_COMMAND})

@@ -8,6 +8,7 @@ Usage: page_test.py chromium|webkit PAGE OUTPUT_DIR
 import functools
 import json
 import os
+import subprocess
 import sys
 import unittest
 
@@ -166,12 +167,12 @@ class Page:
 
 
 def readme_block(marker):
-    """The fenced block that follows `<!-- marker -->` in the README."""
-    readme = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "README.md")
-    with open(readme, encoding="utf-8") as file:
-        text = file.read()
-    block = text.split(f"<!-- {marker} -->\n", 1)[1].split("```", 2)[1]
-    return block.split("\n", 1)[1].removesuffix("\n")
+    """The fenced block that follows `<!-- marker -->` in the README, as the
+    project's document checks read it."""
+    script = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "checks",
+                          "documents.cmake")
+    return subprocess.run([os.environ.get("CMAKE", "cmake"), f"-DMARKER={marker}", "-P", script],
+                          check=True, capture_output=True, text=True).stdout
 
 
 class ReadmeConsultation(unittest.TestCase):

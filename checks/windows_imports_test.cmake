@@ -1,0 +1,15 @@
+# dep.exe needs no DLL beyond Windows' own: kernel32 and the C runtime.
+#   cmake -DOBJDUMP=x86_64-w64-mingw32-objdump -DEXE=dep.exe -P windows_imports_test.cmake
+execute_process(COMMAND ${OBJDUMP} -p ${EXE} OUTPUT_VARIABLE headers COMMAND_ERROR_IS_FATAL ANY)
+string(REGEX MATCHALL "\tDLL Name: [^\n]+" imports "${headers}")
+if(NOT imports)
+  message(FATAL_ERROR "${OBJDUMP} -p ${EXE} lists no imported DLL")
+endif()
+foreach(import IN LISTS imports)
+  string(REPLACE "\tDLL Name: " "" dll "${import}")
+  string(TOLOWER "${dll}" dll)
+  message(STATUS "${EXE} imports ${dll}")
+  if(NOT dll MATCHES "^(kernel32|msvcrt|ucrtbase|api-ms-win-crt-.*)\\.dll$")
+    message(FATAL_ERROR "${EXE} needs ${dll}, which Windows does not have")
+  endif()
+endforeach()
