@@ -1,7 +1,7 @@
-# One release: the Debian package, the Windows ZIP, the web page and the
-# source archive of the version, each built with the preset that builds it
-# but without its tests (CI runs them), gathered in build/dist/ with their
-# checksums.
+# One release: the Debian package, the Windows ZIP, the web page, the web
+# app and the source archive of the version, each built with the preset that
+# builds it but without its tests (CI runs them), gathered in build/dist/
+# with their checksums.
 find_package(Git REQUIRED)
 add_custom_target(dist ALL
   COMMAND ${CMAKE_COMMAND}

@@ -29,7 +29,8 @@ file(MAKE_DIRECTORY ${DIST_DIR})
 set(artefacts
   ${work}/release/dep_${VERSION}_amd64.deb
   ${work}/windows/dep-${VERSION}-win64.zip
-  ${work}/web/dep-${VERSION}.html)
+  ${work}/web/dep-${VERSION}.html
+  ${work}/web/dep-${VERSION}-app.zip)
 file(COPY ${artefacts} DESTINATION ${DIST_DIR})
 
 # The source archive: the commit's tracked files under dep-VERSION/, owned by

@@ -1,11 +1,14 @@
-# The web page as users get it: one file, dep-<version>.html.
-set(DEP_PAGE_NAME dep-${PROJECT_VERSION}.html)
-install(FILES ${DEP_PAGE} DESTINATION . RENAME ${DEP_PAGE_NAME})
+# The web page as users get it: one file, dep-<version>.html, and the app to
+# put on a web server, dep-<version>-app.zip.
+install(FILES ${DEP_PAGE} DESTINATION . RENAME dep-${PROJECT_VERSION}.html)
+install(DIRECTORY ${DEP_APP}/ DESTINATION app)
 
-# CPack stages the installation; the package is the staged page itself.
+include(cmake/PackageTimeStamp.cmake)
+find_program(DEP_ZIP zip)
+if(NOT DEP_ZIP)
+  message(FATAL_ERROR "The web app is packed with Info-ZIP: install Debian's zip.")
+endif()
 set(CPACK_GENERATOR External)
 set(CPACK_EXTERNAL_ENABLE_STAGING ON)
-set(CPACK_EXTERNAL_PACKAGE_SCRIPT ${PROJECT_BINARY_DIR}/WebPackageScript.cmake)
-file(WRITE ${CPACK_EXTERNAL_PACKAGE_SCRIPT}
-  "set(CPACK_EXTERNAL_BUILT_PACKAGES \"\${CPACK_TEMPORARY_DIRECTORY}/${DEP_PAGE_NAME}\")\n")
+set(CPACK_EXTERNAL_PACKAGE_SCRIPT ${PROJECT_SOURCE_DIR}/cmake/WebPackageScript.cmake)
 set(CPACK_PACKAGE_FILE_NAME dep-${PROJECT_VERSION}-web)

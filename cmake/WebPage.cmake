@@ -1,6 +1,8 @@
 # The program as one web page: the dialogue compiled to WebAssembly with the
 # page's console; the module's code in base64, its script, the page's style
-# and scripts all inlined into the page.
+# and scripts all inlined into the page. The page is also the index.html of
+# an app that works offline once a web server has served it: with its
+# manifest, its service worker and its icons in app/.
 
 # The module: ASYNCIFY lets the console's reads await the page's promises, so
 # the dialogue keeps its blocking reads; the C library's formatting never
@@ -14,6 +16,7 @@ target_link_libraries(dep_module PRIVATE dep_consultation dep_warnings dep_lean)
 target_link_options(dep_module PRIVATE
   -sASYNCIFY "-sASYNCIFY_REMOVE=[\"printf_core\",\"fmt_fp\",\"pop_arg\",\"pad\",\"out\"]"
   -sMALLOC=emmalloc -sMODULARIZE -sEXPORT_NAME=createDep -sFILESYSTEM=0 -sENVIRONMENT=web
+  "-sINCOMING_MODULE_JS_API=[\"page\",\"instantiateWasm\"]"
   -sEXPORTED_RUNTIME_METHODS=ccall --no-entry)
 set_target_properties(dep_module PROPERTIES SUFFIX .js)
 set(DEP_MODULE_BASE64 ${PROJECT_BINARY_DIR}/dep_module.wasm.base64)
@@ -22,7 +25,8 @@ add_custom_command(OUTPUT ${DEP_MODULE_BASE64}
   DEPENDS dep_module
   COMMENT "Encoding the WebAssembly module in base64")
 
-set(DEP_PAGE ${PROJECT_BINARY_DIR}/page/dep.html)
+set(DEP_APP ${PROJECT_BINARY_DIR}/app)
+set(DEP_PAGE ${DEP_APP}/index.html)
 set(DEP_PAGE_SOURCES
   web/page.html web/page.css web/page_program.js web/page_keys.js web/page.js LICENSE)
 add_custom_command(OUTPUT ${DEP_PAGE}
@@ -37,3 +41,29 @@ add_custom_command(OUTPUT ${DEP_PAGE}
   COMMENT "Assembling the web page"
   VERBATIM)
 add_custom_target(dep_page ALL DEPENDS ${DEP_PAGE})
+
+# What the service worker keeps; the browser keeps the worker itself.
+set(DEP_APP_FILES index.html manifest.webmanifest icon.svg icon-192.png icon-512.png)
+list(TRANSFORM DEP_APP_FILES REPLACE "(.+)" "\"\\1\"" OUTPUT_VARIABLE DEP_APP_FILE_LIST)
+list(JOIN DEP_APP_FILE_LIST ", " DEP_APP_FILE_LIST)
+configure_file(web/service_worker.js ${DEP_APP}/service-worker.js @ONLY)
+configure_file(web/manifest.webmanifest ${DEP_APP}/manifest.webmanifest COPYONLY)
+configure_file(web/icon.svg ${DEP_APP}/icon.svg COPYONLY)
+
+# The icons a device shows, drawn from the one in web/.
+find_program(DEP_RSVG_CONVERT rsvg-convert)
+if(NOT DEP_RSVG_CONVERT)
+  message(FATAL_ERROR "The app's icons are drawn by rsvg-convert: install Debian's librsvg2-bin.")
+endif()
+set(DEP_ICONS "")
+foreach(size 192 512)
+  set(icon ${DEP_APP}/icon-${size}.png)
+  add_custom_command(OUTPUT ${icon}
+    COMMAND ${DEP_RSVG_CONVERT} --width ${size} --height ${size} --output ${icon}
+      ${PROJECT_SOURCE_DIR}/web/icon.svg
+    DEPENDS web/icon.svg
+    COMMENT "Drawing the app's ${size}-pixel icon"
+    VERBATIM)
+  list(APPEND DEP_ICONS ${icon})
+endforeach()
+add_custom_target(dep_app ALL DEPENDS ${DEP_ICONS})

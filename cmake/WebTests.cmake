@@ -1,23 +1,28 @@
-# The page's own tests: its key rule under Node, and the page itself in
-# Chromium and in WebKit (Safari's engine), both driven by Selenium.
+# The page's own tests: its key rule under Node, and the page and the app in
+# Chromium, Firefox and WebKit (Safari's engine), driven by the tools that
+# web/package.json names (npm ci --prefix web installs them).
 add_test(NAME page_keys COMMAND ${DEP_NODE} ${PROJECT_SOURCE_DIR}/web/page_keys_test.js)
 
-# Debian's Selenium is for Debian's own Python.
-set(DEP_SYSTEM_PYTHON /usr/bin/python3 CACHE FILEPATH "The Python that has Selenium")
-find_program(DEP_CHROMEDRIVER chromedriver)
+if(NOT EXISTS ${PROJECT_SOURCE_DIR}/web/node_modules/.package-lock.json)
+  message(FATAL_ERROR "The page's tests drive browsers with npm's packages: run npm ci --prefix web.")
+endif()
+find_program(DEP_CHROMIUM chromium)
+find_program(DEP_FIREFOX firefox-esr)
 find_program(DEP_WEBKIT_DRIVER WebKitWebDriver)
 find_program(DEP_XVFB_RUN xvfb-run)
-execute_process(COMMAND ${DEP_SYSTEM_PYTHON} -c "import selenium"
-  RESULT_VARIABLE DEP_NO_SELENIUM OUTPUT_QUIET ERROR_QUIET)
-if(DEP_NO_SELENIUM OR NOT DEP_CHROMEDRIVER OR NOT DEP_WEBKIT_DRIVER OR NOT DEP_XVFB_RUN)
+if(NOT DEP_CHROMIUM OR NOT DEP_FIREFOX OR NOT DEP_WEBKIT_DRIVER OR NOT DEP_XVFB_RUN)
   message(FATAL_ERROR "The page is tested in real browsers: install Debian's chromium, "
-    "chromium-driver, webkit2gtk-driver, xvfb and python3-selenium.")
+    "firefox-esr, webkit2gtk-driver and xvfb.")
 endif()
-set(DEP_PAGE_TEST ${PROJECT_SOURCE_DIR}/web/page_test.py)
-add_test(NAME page_in_chromium
-  COMMAND ${DEP_SYSTEM_PYTHON} ${DEP_PAGE_TEST} chromium ${DEP_PAGE} ${PROJECT_BINARY_DIR})
-add_test(NAME page_in_webkit
-  COMMAND ${DEP_XVFB_RUN} -a ${DEP_SYSTEM_PYTHON} ${DEP_PAGE_TEST} webkit ${DEP_PAGE}
-    ${PROJECT_BINARY_DIR})
-# The tests read the README's consultation with the document checks' helper.
-set_tests_properties(page_in_chromium page_in_webkit PROPERTIES ENVIRONMENT CMAKE=${CMAKE_COMMAND})
+foreach(engine chromium firefox webkit)
+  set(display "")
+  if(engine STREQUAL "webkit")
+    set(display ${DEP_XVFB_RUN} -a) # WebKit's MiniBrowser needs an X display
+  endif()
+  add_test(NAME page_in_${engine}
+    COMMAND ${display} ${DEP_NODE} ${PROJECT_SOURCE_DIR}/web/page_test.mjs ${engine} ${DEP_APP}
+      ${PROJECT_BINARY_DIR} ${PROJECT_VERSION})
+  # The README's consultation is read with the document checks' helper.
+  set_tests_properties(page_in_${engine} PROPERTIES
+    ENVIRONMENT CMAKE=${CMAKE_COMMAND} TIMEOUT 300)
+endforeach()

@@ -6,9 +6,7 @@ configure_file(LICENSE LICENSE.txt @ONLY NEWLINE_STYLE CRLF)
 install(FILES ${PROJECT_BINARY_DIR}/LISEZMOI.txt ${PROJECT_BINARY_DIR}/LICENSE.txt DESTINATION .)
 
 # CPack stages the installation; cmake/ZipPackage.cmake zips it so that two
-# builds give the same bytes, which CPack's own ZIP does not promise: it
-# takes the entries in the order the file system lists them, with their
-# owner.
+# builds give the same bytes.
 include(cmake/PackageTimeStamp.cmake)
 find_program(DEP_ZIP zip)
 if(NOT DEP_ZIP)

@@ -1,16 +1,6 @@
 # CPack's package script for the Windows ZIP (CPack External): the staged
-# files, in name order, each stamped with SOURCE_DATE_EPOCH, with no owner
-# and no extra time fields (zip -X), in UTC.
-file(GLOB DEP_ZIP_FILES RELATIVE ${CPACK_TEMPORARY_DIRECTORY} ${CPACK_TEMPORARY_DIRECTORY}/*)
-list(SORT DEP_ZIP_FILES)
+# files at the top of the archive.
+include(${CMAKE_CURRENT_LIST_DIR}/ReproducibleZip.cmake)
 set(DEP_ZIP_FILE ${CPACK_TOPLEVEL_DIRECTORY}/${CPACK_PACKAGE_FILE_NAME}.zip)
-file(REMOVE ${DEP_ZIP_FILE})
-execute_process(
-  COMMAND touch -d @$ENV{SOURCE_DATE_EPOCH} ${DEP_ZIP_FILES}
-  COMMAND_ERROR_IS_FATAL ANY
-  WORKING_DIRECTORY ${CPACK_TEMPORARY_DIRECTORY})
-execute_process(
-  COMMAND ${CMAKE_COMMAND} -E env TZ=UTC zip -X -D -q -9 ${DEP_ZIP_FILE} ${DEP_ZIP_FILES}
-  COMMAND_ERROR_IS_FATAL ANY
-  WORKING_DIRECTORY ${CPACK_TEMPORARY_DIRECTORY})
+reproducible_zip(${CPACK_TEMPORARY_DIRECTORY} ${DEP_ZIP_FILE})
 set(CPACK_EXTERNAL_BUILT_PACKAGES ${DEP_ZIP_FILE})

@@ -129,13 +129,36 @@
     failure.hidden = false;
   }
 
-  // The module is compiled already (page_program.js), or on its way.
+  // The module is compiled already (page_program.js).
   function instantiateWasm(imports, receive) {
-    DEP_PROGRAM.then((module) => WebAssembly.instantiate(module, imports)
-      .then((instance) => receive(instance, module)))
-      .catch(fail);
+    try {
+      receive(new WebAssembly.Instance(DEP_PROGRAM, imports), DEP_PROGRAM);
+    } catch (error) {
+      fail(error);
+    }
     return {};
   }
 
   createDep({ page, instantiateWasm }).then(consult).catch(fail);
+
+  // Served by a web server, the page is also an app that works offline: it
+  // links the app's manifest and icons, and its service worker keeps every
+  // file of the app. Opened from a disk, where it asks for no file, in a
+  // browser without service workers or when the worker cannot be installed,
+  // it is the same page without the app.
+  if (location.protocol === "http:" || location.protocol === "https:") {
+    const links = [["manifest", "manifest.webmanifest"], ["icon", "icon.svg"],
+      ["apple-touch-icon", "icon-192.png"]];
+    for (const [rel, href] of links) {
+      const link = document.createElement("link");
+      link.rel = rel;
+      link.href = href;
+      document.head.append(link);
+    }
+    if ("serviceWorker" in navigator) {
+      addEventListener("load", () => {
+        navigator.serviceWorker.register("service-worker.js").catch(() => {});
+      });
+    }
+  }
 })();

@@ -1,11 +1,17 @@
 "use strict";
-// The program's WebAssembly code, in base64 in the page: decoded and compiled
-// at once, while the browser goes on reading the page.
+// The program's WebAssembly code, in base64 in the page, decoded and compiled
+// at once: the module is small enough for every browser to compile it while
+// it reads the page, so the first question is on the page as soon as the page
+// has been read.
 const DEP_PROGRAM = (() => {
-  const text = atob(document.getElementById("program").textContent);
-  const code = new Uint8Array(text.length);
-  for (let i = 0; i < text.length; i += 1) {
-    code[i] = text.charCodeAt(i);
+  const text = document.getElementById("program").textContent;
+  if (Uint8Array.fromBase64) {
+    return new WebAssembly.Module(Uint8Array.fromBase64(text));
   }
-  return WebAssembly.compile(code);
+  const bytes = atob(text);
+  const code = new Uint8Array(bytes.length);
+  for (let i = 0; i < bytes.length; i += 1) {
+    code[i] = bytes.charCodeAt(i);
+  }
+  return new WebAssembly.Module(code);
 })();

@@ -1,0 +1,377 @@
+// The page and the app in a real browser: one table of cases, each run in
+// every engine that can show what it checks.
+// Usage: node page_test.mjs chromium|firefox|webkit APP_FOLDER OUTPUT_FOLDER VERSION
+// The page is APP_FOLDER/index.html, opened from the disk or served with the
+// rest of the app.
+import assert from "node:assert/strict";
+import { execFileSync } from "node:child_process";
+import { cpSync, mkdtempSync, readFileSync, rmSync, writeFileSync } from "node:fs";
+import { createRequire } from "node:module";
+import { tmpdir } from "node:os";
+import { dirname, join } from "node:path";
+import { fileURLToPath, pathToFileURL } from "node:url";
+import { after, before, test } from "node:test";
+import { browserIsGone, ENGINES, start, until } from "./test_browsers.mjs";
+import { AppServer } from "./test_server.mjs";
+
+const [ENGINE, APP, OUTPUT, VERSION] = process.argv.slice(2);
+const PAGE = pathToFileURL(join(APP, "index.html")).href;
+const AXE = readFileSync(createRequire(import.meta.url).resolve("axe-core/axe.min.js"), "utf8");
+
+const Q = "Le patient est il un (H)omme , une (F)emme ou un (E)nfant ? ";
+const MEASURE = "\nEntrez le resultat du test DEP effectue sur le patient (0 pour quitter) ";
+const ADULT_HEIGHT = "\n\nQuel est la taille l individu ? (en cm) ";
+const CHILD_HEIGHT = "\nQuel est la taille de l enfant ? (de 6 a 15 ans , en cm) ";
+
+// The worked example as a terminal in line mode shows it.
+const WORKED_EXAMPLE = `${Q}H\n\nQuel est l age de l individu ? 42\nl age le plus proche est 45 ans${
+  ADULT_HEIGHT}178\nla taille la plus proche est 175\nLa valeur theorique de la DEP est 631 L/Min${
+  MEASURE}480\n\nLa valeur mesuree correspond a 76.1 % de la valeur theorique`;
+const WORKED_ANSWERS = ["H", "42", "178", "480"];
+
+// Lines typed one by one, the keys pressed after the report (none: no key
+// wait), and the transcript of the whole run.
+const CONSULTATIONS = [
+  ["the worked example, Shift alone then a printable key", WORKED_ANSWERS, ["Shift", "k"],
+    `${WORKED_EXAMPLE}k`],
+  ["a wrong letter, then two answers on one line, an arrow as the key",
+    ["x", "H 42", "178", "480"], ["ArrowUp"],
+    `${Q}x\n\n${Q}\n${Q}H 42\n\nQuel est l age de l individu ? l age le plus proche est 45 ans${
+      ADULT_HEIGHT}${WORKED_EXAMPLE.slice(WORKED_EXAMPLE.indexOf("178\n"))}`],
+  ["a child, an accented letter as the key", ["E", "137", "300"], ["\u00e9"],
+    `${Q}E\n${CHILD_HEIGHT}137\n\n \n La valeur theorique de la DEP est 283${MEASURE}300\n\n` +
+    "La valeur mesuree correspond a 106.0 % de la valeur theorique\u00e9"],
+  ["0 quits", ["F", "17", "150", "0"], [],
+    `${Q}F\n\nQuel est l age de l individu ? 17\nl age le plus proche est 20 ans${ADULT_HEIGHT}150\n` +
+    `la taille la plus proche est 152\nLa valeur theorique de la DEP est 450 L/Min${MEASURE}0\n`],
+  ["typed HTML stays text; the unreadable height and measurement keep 0", ["<i>E</i>"], [],
+    `${Q}<i>E</i>\n${`\n${Q}`.repeat(3)}${CHILD_HEIGHT}La taille la plus proche est 100 cm` +
+    `\n \n La valeur theorique de la DEP est 124${MEASURE}`],
+];
+
+// What the page awaits, read from what a user sees: an answer (the field
+// enabled and focused), the key after the report, or a new consultation;
+// "busy" otherwise. Whether the focus shows.
+function look() {
+  const byId = (id) => document.getElementById(id);
+  const field = byId("answer");
+  const focus = document.activeElement;
+  let state = "busy";
+  if (!field.disabled && focus === field) {
+    state = "answer";
+  } else if (field.disabled && !byId("key-wait").hidden && focus === byId("key")) {
+    state = "key";
+  } else if (field.disabled && !byId("restart").hidden && focus === byId("restart")) {
+    state = "ended";
+  }
+  const transcript = byId("transcript");
+  return {
+    state, transcript: transcript.textContent, elements: transcript.children.length,
+    label: field.labels[0].textContent, focus: focus.id || focus.tagName,
+    focusShows: focus.matches(":focus-visible") && getComputedStyle(focus).outlineStyle !== "none",
+  };
+}
+
+async function waitFor(browser, what, condition) {
+  return until(async () => {
+    const seen = await browser.run(look);
+    return condition(seen) && seen;
+  }, what);
+}
+
+/** The page's look once it awaits `state`, with the focus showing. */
+async function awaiting(browser, state) {
+  const seen = await waitFor(browser, `the page to await ${state}`, (l) => l.state === state);
+  assert.ok(seen.focusShows, `the focus on ${seen.focus} does not show while awaiting ${state}`);
+  return seen;
+}
+
+/** Types `line` and Enter once an answer is awaited, and waits until the
+ * program has read it (the page shows it then). */
+async function answer(browser, line) {
+  const before = await awaiting(browser, "answer");
+  const question = before.transcript.slice(before.transcript.lastIndexOf("\n") + 1).trim();
+  assert.ok(before.label.includes(question), `the field's label ${before.label} names ${question}`);
+  await browser.type(line);
+  await browser.press("Enter");
+  const echoed = `${before.transcript}${line}\n`;
+  await waitFor(browser, `${line} on the screen`, (l) => l.transcript.startsWith(echoed));
+}
+
+/** One consultation, from the first question on; the page's look at its end. */
+async function consult(browser, lines, keys) {
+  for (const line of lines) {
+    await answer(browser, line);
+  }
+  if (keys.length > 0) {
+    await awaiting(browser, "key"); // the Enter of the measured value is not the key
+    await browser.press(...keys);
+  }
+  return awaiting(browser, "ended");
+}
+
+/** Opens `url` and waits for the first question. */
+async function open(browser, url) {
+  await browser.open(url);
+  const first = await awaiting(browser, "answer");
+  assert.equal(first.transcript, Q);
+}
+
+/** No violation of WCAG 2.1 A and AA, nor of axe's best practices, at `step`. */
+async function audit(browser, step) {
+  if (!await browser.run(() => typeof axe === "object")) {
+    await browser.runScript(AXE); // the page's policy refuses scripts that are not its own
+  }
+  const violations = await browser.run(async () => {
+    const tags = ["wcag2a", "wcag2aa", "wcag21a", "wcag21aa", "best-practice"];
+    const result = await axe.run(document, { runOnly: { type: "tag", values: tags } });
+    return result.violations.flatMap((v) => v.nodes.map((n) => `${v.id} ${n.target}: ${n.failureSummary}`));
+  });
+  assert.deepEqual(violations, [], `accessibility at ${step}`);
+}
+
+/** Whether the app's worker controls the page, and the caches it keeps. */
+function appState() {
+  return caches.keys().then((names) => ({
+    controlled: navigator.serviceWorker.controller !== null, caches: names,
+    version: document.querySelector("footer p").textContent,
+  }));
+}
+
+async function appServedBy(browser, server, version) {
+  await open(browser, server.url);
+  await until(() => browser.run(() => navigator.serviceWorker.controller?.state === "activated"),
+    `the app of version ${version} to be installed and control the page`);
+  const seen = await browser.run(appState);
+  assert.equal(seen.caches.join(), `dep-${version}`);
+  return seen;
+}
+
+// Every refusal of the page's Content-Security-Policy, noted before the
+// page's own scripts run (where the browser lets a test do that).
+const NOTE_REFUSALS = `window.refusals = [];
+document.addEventListener("securitypolicyviolation",
+  (event) => refusals.push(event.violatedDirective + " " + event.blockedURI));`;
+
+async function newBrowser(options) {
+  const browser = await start(ENGINE, options);
+  await browser.beforeEachDocument?.(NOTE_REFUSALS);
+  return browser;
+}
+
+/** A copy of the app in a new folder, each file passed through `change(name, bytes)`. */
+function changedApp(change) {
+  const folder = mkdtempSync(join(tmpdir(), "dep-app-"));
+  cpSync(APP, folder, { recursive: true });
+  for (const name of ["index.html", "service-worker.js", "icon-512.png"]) {
+    const changed = change(name, readFileSync(join(folder, name)));
+    if (changed === null) {
+      rmSync(join(folder, name));
+    } else {
+      writeFileSync(join(folder, name), changed);
+    }
+  }
+  return folder;
+}
+
+let shared; // the browser the cases share, started again after a crash
+
+const CASES = [
+  ["the README's consultation, for its piped answers", ENGINES, async () => {
+    const readme = (marker) => execFileSync(process.env.CMAKE ?? "cmake",
+      [`-DMARKER=${marker}`, "-P", fileURLToPath(new URL("../checks/documents.cmake", import.meta.url))],
+      { encoding: "utf8" });
+    const answers = readme("piped-example").split("'")[1].split("\\n").slice(0, -1);
+    await open(shared, PAGE);
+    const seen = await consult(shared, answers, ["Enter"]);
+    assert.equal(seen.transcript, readme("consultation"));
+  }],
+
+  ["each typed consultation gives its transcript, and a new one starts clean", ENGINES, async () => {
+    await open(shared, PAGE);
+    for (const [name, lines, keys, transcript] of CONSULTATIONS) {
+      const seen = await consult(shared, lines, keys);
+      assert.equal(seen.transcript, transcript, name);
+      assert.equal(seen.elements, 0, name);
+      assert.equal(await shared.run(() => document.activeElement.textContent),
+        "Nouvelle consultation", name);
+      await shared.press("Enter");
+      await waitFor(shared, "a new consultation", (l) => l.state === "answer" && l.transcript === Q);
+    }
+  }],
+
+  ["opened from a disk, the page asks for nothing and stores nothing", ENGINES, async () => {
+    shared.requests?.splice(0);
+    await open(shared, PAGE);
+    await consult(shared, WORKED_ANSWERS, ["k"]);
+    const stored = await shared.run(async () => [document.cookie, localStorage.length,
+      sessionStorage.length, (await indexedDB.databases()).length, window.refusals ?? []]);
+    assert.deepEqual(stored, ["", 0, 0, 0, []]);
+    // The page itself, and the fonts a browser may hand it as data URLs.
+    assert.deepEqual(shared.requests?.filter((url) => url !== PAGE && !url.startsWith("data:")) ??
+      [], []);
+  }],
+
+  ["on a phone's screen, nothing scrolls sideways and the field is in view", ["chromium", "firefox"],
+    async () => {
+      await shared.resize(360, 640);
+      await open(shared, PAGE);
+      const inView = (id) => {
+        const box = document.getElementById(id).getBoundingClientRect();
+        return { wide: document.documentElement.scrollWidth <= innerWidth, seen: box.top >= 0 &&
+          box.left >= 0 && box.bottom <= innerHeight && box.right <= innerWidth };
+      };
+      for (const line of ["x", "H 42", "178", "480"]) {
+        await awaiting(shared, "answer");
+        assert.deepEqual(await shared.run(inView, "answer"), { wide: true, seen: true }, line);
+        await answer(shared, line);
+      }
+      await awaiting(shared, "key");
+      assert.deepEqual(await shared.run(inView, "key"), { wide: true, seen: true });
+      await audit(shared, "the key wait on a phone's screen");
+      await shared.screenshot(join(OUTPUT, `page-360x640-${ENGINE}.png`));
+      await shared.resize(800, 600);
+    }],
+
+  ["no accessibility fault at any step of a consultation", ENGINES, async () => {
+    await open(shared, PAGE);
+    await audit(shared, "the first question");
+    await answer(shared, "F");
+    await answer(shared, "63");
+    await awaiting(shared, "answer");
+    await audit(shared, "the height question after the age's note");
+    await answer(shared, "160");
+    await answer(shared, "300");
+    await awaiting(shared, "key");
+    await audit(shared, "the key wait");
+    await shared.press("Enter");
+    await awaiting(shared, "ended");
+    await audit(shared, "the end of the run");
+  }],
+
+  ["no accessibility fault in the dark colour scheme", ENGINES, async () => {
+    const browser = await newBrowser({ dark: true });
+    try {
+      await open(browser, PAGE);
+      assert.ok(await browser.run(() => matchMedia("(prefers-color-scheme: dark)").matches));
+      await audit(browser, "the first question, dark");
+      await consult(browser, ["E", "137", "300"], ["Enter"]);
+      await browser.press("Enter");
+      await awaiting(browser, "answer");
+      await answer(browser, "H");
+      await audit(browser, "the age question, dark");
+    } finally {
+      await browser.close();
+    }
+  }],
+
+  ["served, the app works on with the server stopped, and asks only for updates", ENGINES,
+    async () => {
+      const profile = mkdtempSync(join(tmpdir(), `dep-${ENGINE}-profile-`));
+      const server = new AppServer(APP);
+      await server.start();
+      let browser = await newBrowser({ profile });
+      try {
+        await appServedBy(browser, server, VERSION);
+        await server.stop();
+        await browser.reload();
+        await awaiting(browser, "answer");
+        assert.equal((await consult(browser, WORKED_ANSWERS, ["k"])).transcript, `${WORKED_EXAMPLE}k`);
+        await audit(browser, "the end of a consultation in the app, offline");
+        await open(browser, `${server.url}index.html`);
+        if (ENGINE !== "webkit") { // WebKit's MiniBrowser keeps nothing once it has quit
+          await browser.close();
+          browser = await newBrowser({ profile });
+          await open(browser, server.url);
+        }
+        await consult(browser, WORKED_ANSWERS, ["k"]);
+        await server.start();
+        server.requests.splice(0);
+        await open(browser, server.url);
+        await consult(browser, ["E", "137", "0"], []);
+        assert.deepEqual(server.requests.filter((path) => path !== "/app/service-worker.js"), []);
+        assert.deepEqual(await browser.run(() => window.refusals ?? []), []);
+      } finally {
+        await browser.close();
+        await server.stop();
+        rmSync(profile, { recursive: true, force: true });
+      }
+    }],
+
+  ["a new version of the app replaces the old one within two reloads", ENGINES, async () => {
+    const old = changedApp((name, bytes) =>
+      (name.endsWith(".png") ? bytes : bytes.toString().replaceAll(VERSION, "0.9.0")));
+    const server = new AppServer(old);
+    await server.start();
+    const browser = await newBrowser();
+    try {
+      assert.match((await appServedBy(browser, server, "0.9.0")).version, /^dep 0\.9\.0,/);
+      server.folder = APP;
+      await browser.reload(); // the old version's worker answers, and finds the new one
+      await until(async () => (await browser.run(appState)).caches.join() === `dep-${VERSION}`,
+        "the new version's files in its cache, the old version's cache deleted");
+      await browser.reload();
+      await awaiting(browser, "answer");
+      assert.equal((await browser.run(appState)).version.split(",")[0], `dep ${VERSION}`);
+    } finally {
+      await browser.close();
+      await server.stop();
+      rmSync(old, { recursive: true });
+    }
+  }],
+
+  ["an app whose worker cannot install is a page that works online", ENGINES, async () => {
+    const broken = changedApp((name, bytes) => (name === "icon-512.png" ? null : bytes));
+    const server = new AppServer(broken);
+    await server.start();
+    const browser = await newBrowser();
+    try {
+      await open(browser, server.url);
+      await until(() => server.requests.includes("/app/icon-512.png"), "the worker to try to install");
+      assert.equal((await consult(browser, WORKED_ANSWERS, ["k"])).transcript, `${WORKED_EXAMPLE}k`);
+      assert.equal((await browser.run(appState)).controlled, false);
+    } finally {
+      await browser.close();
+      await server.stop();
+      rmSync(broken, { recursive: true });
+    }
+  }],
+
+  ["Chromium offers the served app to be installed", ["chromium"], async () => {
+    const server = new AppServer(APP);
+    await server.start();
+    try {
+      await open(shared, server.url);
+      assert.deepEqual(await shared.installabilityErrors(), []);
+    } finally {
+      await server.stop();
+    }
+  }],
+];
+
+before(async () => {
+  shared = await newBrowser();
+});
+
+after(async () => {
+  await shared.close();
+});
+
+for (const [name, engines, run] of CASES) {
+  test(name, { skip: !engines.includes(ENGINE) && `not shown in ${ENGINE}` }, async () => {
+    for (let attempt = 1; ; attempt += 1) {
+      try {
+        return await run();
+      } catch (error) {
+        if (!browserIsGone(error) || attempt === 3) {
+          throw error;
+        }
+        // WebKit's web process crashes now and then under WebDriver, in its
+        // garbage collector: the case runs again, in new browsers.
+        console.error(`the browser failed (${error.name}); once more in a new browser`);
+        await shared.close();
+        shared = await newBrowser();
+      }
+    }
+  });
+}
