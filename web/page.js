@@ -27,6 +27,16 @@
     }
   }
 
+  // Focused and scrolled to at the next frame, where the browser lays the page
+  // out anyway: done at once, it would lay the page out in the middle of the
+  // program's run and hold back the text just written.
+  function bringForward(element) {
+    requestAnimationFrame(() => {
+      element.focus();
+      element.scrollIntoView({ block: "nearest" });
+    });
+  }
+
   function enableAnswer(enabled) {
     field.disabled = !enabled;
     send.disabled = !enabled;
@@ -46,8 +56,7 @@
       const text = transcript.textContent;
       question.textContent = text.slice(text.lastIndexOf("\n") + 1).trim();
       enableAnswer(true);
-      field.focus();
-      field.scrollIntoView({ block: "nearest" });
+      bringForward(field);
       return new Promise((resolve) => {
         lineSent = resolve;
       });
@@ -56,8 +65,7 @@
     awaitKey() {
       enableAnswer(false);
       keyWait.hidden = false;
-      keyButton.focus();
-      keyButton.scrollIntoView({ block: "nearest" });
+      bringForward(keyButton);
       return new Promise((resolve) => {
         keyPressed = (shown) => {
           keyPressed = null;
