@@ -11,22 +11,27 @@ import webdriver from "selenium-webdriver";
 
 export const ENGINES = ["chromium", "firefox", "webkit"];
 
+/** How long anything a browser is expected to do may take, in ms. */
+export const PATIENCE = 10_000;
+
 /** A closed network: Chromium's background connections would all be refused. */
 const CHROMIUM_ARGUMENTS = ["--no-sandbox", "--disable-gpu", "--disable-quic", "--no-first-run",
   "--disable-background-networking", "--disable-component-update", "--disable-sync",
   "--disable-dev-shm-usage"];
 
-/** How long anything a browser is expected to do may take. */
-export const PATIENCE = 10_000;
-
 /**
- * A new browser of `engine` showing a blank page, in the dark colour scheme
- * when `dark`, keeping what it stores in `profile` (a folder) when given so
- * that a browser started again on it finds it (Chromium and Firefox).
+ * A new browser of `engine` on a blank page, in the dark colour scheme when
+ * `dark`, keeping what it stores in the folder `profile` when given, so that a
+ * browser started again on it finds it there (Chromium and Firefox). Its
+ * `run(fn, ...args)` gives what `fn(...args)` gives in the page, once its
+ * promise settles (`fn` may also be a script's source); `press(...keys)`
+ * presses each key in turn, a name ("Enter", "Shift", "ArrowUp") or a
+ * character; `requests` lists every URL the page asked for, where the browser
+ * tells (not WebKit's); `close()` closes it, if it has not gone already.
  */
 export async function start(engine, { dark = false, profile } = {}) {
   if (engine === "webkit") {
-    return WebKit.start(dark);
+    return startWebKit(dark);
   }
   const browser = await puppeteer.launch(engine === "firefox" ? {
     browser: "firefox", executablePath: "/usr/bin/firefox-esr", userDataDir: profile,
@@ -41,146 +46,77 @@ export async function start(engine, { dark = false, profile } = {}) {
   const page = await browser.newPage();
   await first?.close();
   await page.bringToFront();
-  return new Puppeteer(engine, browser, page);
-}
-
-/** Chromium or Firefox, through Puppeteer. */
-class Puppeteer {
-  constructor(engine, browser, page) {
-    this.engine = engine;
-    this.browser = browser;
-    this.page = page;
-    page.setDefaultTimeout(PATIENCE);
-    /** Every URL the page asked for, in order. */
-    this.requests = [];
-    page.on("request", (request) => this.requests.push(request.url()));
-  }
-
-  /** Runs `script` in every document before the document's own scripts. */
-  async beforeEachDocument(script) {
-    await this.page.evaluateOnNewDocument(script);
-  }
-
-  async open(url) {
-    await this.page.goto(url);
-  }
-
-  async reload() {
-    await this.page.reload();
-  }
-
-  /** What `fn(...args)` gives in the page, once its promise, if any, settles. */
-  async run(fn, ...args) {
-    return this.page.evaluate(fn, ...args);
-  }
-
-  async runScript(source) {
-    await this.page.evaluate(source);
-  }
-
-  /** Presses each key in turn: a key name ("Enter", "Shift", "ArrowUp") or a character. */
-  async press(...keys) {
-    for (const key of keys) {
-      if (this.engine === "chromium" && [...key].length === 1 && key > "\x7f") {
-        // Beyond a US keyboard, as Chromium gets a key from a French one.
-        const session = await this.page.createCDPSession();
-        for (const type of ["keyDown", "keyUp"]) {
-          await session.send("Input.dispatchKeyEvent", { type, key, text: key });
-        }
-        await session.detach();
-      } else {
-        await this.page.keyboard.press(key);
-      }
-    }
-  }
-
-  async type(text) {
-    await this.page.keyboard.type(text);
-  }
-
-  async resize(width, height) {
-    await this.page.setViewport({ width, height });
-  }
-
-  async screenshot(file) {
-    await this.page.screenshot({ path: file });
-  }
-
-  /** Chromium's reasons not to offer the page as an app: none when it would. */
-  async installabilityErrors() {
-    const session = await this.page.createCDPSession();
-    const { installabilityErrors } = await session.send("Page.getInstallabilityErrors");
+  page.setDefaultTimeout(PATIENCE);
+  const requests = [];
+  page.on("request", (request) => requests.push(request.url()));
+  const devTools = async (method, parameters) => {
+    const session = await page.createCDPSession();
+    const answer = await session.send(method, parameters);
     await session.detach();
-    return installabilityErrors;
-  }
-
-  /** Closes the browser, which may have gone already. */
-  async close() {
-    await this.browser.close().catch(() => {});
-  }
+    return answer;
+  };
+  return {
+    engine, requests,
+    /** Runs a script in every document before the document's own scripts. */
+    beforeEachDocument: (script) => page.evaluateOnNewDocument(script),
+    open: (url) => page.goto(url),
+    reload: () => page.reload(),
+    run: (fn, ...args) => page.evaluate(fn, ...args),
+    type: (text) => page.keyboard.type(text),
+    async press(...keys) {
+      for (const key of keys) {
+        if (engine === "chromium" && [...key].length === 1 && key > "\x7f") {
+          // Beyond a US keyboard, as Chromium gets a key from a French one.
+          for (const type of ["keyDown", "keyUp"]) {
+            await devTools("Input.dispatchKeyEvent", { type, key, text: key });
+          }
+        } else {
+          await page.keyboard.press(key);
+        }
+      }
+    },
+    resize: (width, height) => page.setViewport({ width, height }),
+    screenshot: (file) => page.screenshot({ path: file }),
+    /** Chromium's reasons not to offer the page as an app: none when it would. */
+    installabilityErrors: async () =>
+      (await devTools("Page.getInstallabilityErrors")).installabilityErrors,
+    close: () => browser.close().catch(() => {}),
+  };
 }
 
-/** WebKit's MiniBrowser, through Selenium and WebKitWebDriver. */
-class WebKit {
-  static async start(dark) {
-    const port = await freePort();
-    const service = spawn("/usr/bin/WebKitWebDriver", [`--port=${port}`], { stdio: "ignore" });
-    const url = `http://127.0.0.1:${port}`;
-    await until(async () => (await fetch(`${url}/status`)).ok, "WebKitWebDriver to answer");
-    const driver = await new webdriver.Builder().usingServer(url).withCapabilities({
-      browserName: "MiniBrowser",
-      "webkitgtk:browserOptions": {
-        binary: "/usr/lib/x86_64-linux-gnu/webkit2gtk-4.1/MiniBrowser",
-        args: ["--automation", ...(dark ? ["--dark-mode"] : [])],
-      },
-    }).build();
-    return new WebKit(driver, service);
-  }
-
-  constructor(driver, service) {
-    this.engine = "webkit";
-    this.driver = driver;
-    this.service = service;
-    /** WebDriver does not say what a page asks for. */
-    this.requests = null;
-  }
-
-  async open(url) {
-    await this.driver.get(url);
-  }
-
-  async reload() {
-    await this.driver.navigate().refresh();
-  }
-
-  async run(fn, ...args) {
-    return this.driver.executeScript(`return (${fn}).apply(null, arguments)`, ...args);
-  }
-
-  async runScript(source) {
-    await this.driver.executeScript(source);
-  }
-
-  async press(...keys) {
-    for (const key of keys) {
-      const name = key.replace(/^Arrow/, "Arrow_").toUpperCase();
-      const element = await this.driver.switchTo().activeElement();
-      await element.sendKeys(key.length > 1 ? webdriver.Key[name] : key);
-    }
-  }
-
-  async type(text) {
-    await (await this.driver.switchTo().activeElement()).sendKeys(text);
-  }
-
-  async screenshot(file) {
-    writeFileSync(file, await this.driver.takeScreenshot(), "base64");
-  }
-
-  async close() {
-    await this.driver.quit().catch(() => {});
-    this.service.kill();
-  }
+async function startWebKit(dark) {
+  const port = await freePort();
+  const service = spawn("/usr/bin/WebKitWebDriver", [`--port=${port}`], { stdio: "ignore" });
+  const url = `http://127.0.0.1:${port}`;
+  await until(async () => (await fetch(`${url}/status`)).ok, "WebKitWebDriver to answer");
+  const driver = await new webdriver.Builder().usingServer(url).withCapabilities({
+    browserName: "MiniBrowser",
+    "webkitgtk:browserOptions": {
+      binary: "/usr/lib/x86_64-linux-gnu/webkit2gtk-4.1/MiniBrowser",
+      args: ["--automation", ...(dark ? ["--dark-mode"] : [])],
+    },
+  }).build();
+  const focused = () => driver.switchTo().activeElement();
+  return {
+    engine: "webkit",
+    requests: null,
+    open: (url) => driver.get(url),
+    reload: () => driver.navigate().refresh(),
+    run: (fn, ...args) => driver.executeScript(
+      typeof fn === "string" ? fn : `return (${fn}).apply(null, arguments)`, ...args),
+    type: async (text) => (await focused()).sendKeys(text),
+    async press(...keys) {
+      for (const key of keys) {
+        const name = key.replace(/^Arrow/, "Arrow_").toUpperCase();
+        await (await focused()).sendKeys(key.length > 1 ? webdriver.Key[name] : key);
+      }
+    },
+    screenshot: async (file) => writeFileSync(file, await driver.takeScreenshot(), "base64"),
+    async close() {
+      await driver.quit().catch(() => {});
+      service.kill();
+    },
+  };
 }
 
 /** A TCP port nothing listens on now. */
@@ -200,8 +136,8 @@ export function browserIsGone(error) {
 }
 
 /**
- * What `condition()` gives once it holds (an error counts as not yet), within
- * PATIENCE; `what` names what is awaited.
+ * What `condition()` gives once it holds, within PATIENCE; an error counts as
+ * not yet, unless the browser has gone. `what` names what is awaited.
  */
 export async function until(condition, what) {
   const deadline = Date.now() + PATIENCE;
