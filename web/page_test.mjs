@@ -8,7 +8,7 @@ import { execFileSync } from "node:child_process";
 import { cpSync, mkdtempSync, readFileSync, rmSync, writeFileSync } from "node:fs";
 import { createRequire } from "node:module";
 import { tmpdir } from "node:os";
-import { dirname, join } from "node:path";
+import { join } from "node:path";
 import { fileURLToPath, pathToFileURL } from "node:url";
 import { after, before, test } from "node:test";
 import { browserIsGone, ENGINES, start, until } from "./test_browsers.mjs";
@@ -159,8 +159,12 @@ async function newBrowser(options) {
   return browser;
 }
 
-/** A copy of the app in a new folder, each file passed through `change(name, bytes)`. */
-function changedApp(change) {
+/**
+ * Runs `use(browser, server)` with a new browser and the app served from a
+ * copy of its folder where `change(name, bytes)` gives each file's bytes
+ * (null: no such file).
+ */
+async function withApp(use, change = (name, bytes) => bytes) {
   const folder = mkdtempSync(join(tmpdir(), "dep-app-"));
   cpSync(APP, folder, { recursive: true });
   for (const name of ["index.html", "service-worker.js", "icon-512.png"]) {
@@ -171,7 +175,16 @@ function changedApp(change) {
       writeFileSync(join(folder, name), changed);
     }
   }
-  return folder;
+  const server = new AppServer(folder);
+  await server.start();
+  const browser = await newBrowser();
+  try {
+    await use(browser, server);
+  } finally {
+    await browser.close();
+    await server.stop();
+    rmSync(folder, { recursive: true });
+  }
 }
 
 let shared; // the browser the cases share, started again after a crash
@@ -256,11 +269,11 @@ const CASES = [
       await open(browser, PAGE);
       assert.ok(await browser.run(() => matchMedia("(prefers-color-scheme: dark)").matches));
       await audit(browser, "the first question, dark");
-      await consult(browser, ["E", "137", "300"], ["Enter"]);
-      await browser.press("Enter");
-      await awaiting(browser, "answer");
-      await answer(browser, "H");
-      await audit(browser, "the age question, dark");
+      for (const line of ["E", "137", "300"]) {
+        await answer(browser, line);
+      }
+      await awaiting(browser, "key");
+      await audit(browser, "the key wait, dark");
     } finally {
       await browser.close();
     }
@@ -299,13 +312,8 @@ const CASES = [
       }
     }],
 
-  ["a new version of the app replaces the old one within two reloads", ENGINES, async () => {
-    const old = changedApp((name, bytes) =>
-      (name.endsWith(".png") ? bytes : bytes.toString().replaceAll(VERSION, "0.9.0")));
-    const server = new AppServer(old);
-    await server.start();
-    const browser = await newBrowser();
-    try {
+  ["a new version of the app replaces the old one within two reloads", ENGINES, () => withApp(
+    async (browser, server) => {
       assert.match((await appServedBy(browser, server, "0.9.0")).version, /^dep 0\.9\.0,/);
       server.folder = APP;
       await browser.reload(); // the old version's worker answers, and finds the new one
@@ -314,40 +322,21 @@ const CASES = [
       await browser.reload();
       await awaiting(browser, "answer");
       assert.equal((await browser.run(appState)).version.split(",")[0], `dep ${VERSION}`);
-    } finally {
-      await browser.close();
-      await server.stop();
-      rmSync(old, { recursive: true });
-    }
-  }],
+    }, (name, bytes) => (name.endsWith(".png") ? bytes : bytes.toString().replaceAll(VERSION, "0.9.0")))],
 
-  ["an app whose worker cannot install is a page that works online", ENGINES, async () => {
-    const broken = changedApp((name, bytes) => (name === "icon-512.png" ? null : bytes));
-    const server = new AppServer(broken);
-    await server.start();
-    const browser = await newBrowser();
-    try {
+  ["an app whose worker cannot install is a page that works online", ENGINES, () => withApp(
+    async (browser, server) => {
       await open(browser, server.url);
       await until(() => server.requests.includes("/app/icon-512.png"), "the worker to try to install");
       assert.equal((await consult(browser, WORKED_ANSWERS, ["k"])).transcript, `${WORKED_EXAMPLE}k`);
       assert.equal((await browser.run(appState)).controlled, false);
-    } finally {
-      await browser.close();
-      await server.stop();
-      rmSync(broken, { recursive: true });
-    }
-  }],
+    }, (name, bytes) => (name === "icon-512.png" ? null : bytes))],
 
-  ["Chromium offers the served app to be installed", ["chromium"], async () => {
-    const server = new AppServer(APP);
-    await server.start();
-    try {
-      await open(shared, server.url);
-      assert.deepEqual(await shared.installabilityErrors(), []);
-    } finally {
-      await server.stop();
-    }
-  }],
+  ["Chromium offers the served app to be installed", ["chromium"], () => withApp(
+    async (browser, server) => {
+      await open(browser, server.url);
+      assert.deepEqual(await browser.installabilityErrors(), []);
+    })],
 ];
 
 before(async () => {
