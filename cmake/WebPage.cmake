@@ -4,13 +4,14 @@
 # an app that works offline once a web server has served it: with its
 # manifest, its service worker and its icons in app/.
 
+# Debian's Emscripten links with Node and Debian's Node modules.
+set(CMAKE_CXX_LINKER_LAUNCHER ${CMAKE_COMMAND} -E env NODE_PATH=/usr/share/nodejs)
+
 # The module: ASYNCIFY lets the console's reads await the page's promises, so
 # the dialogue keeps its blocking reads; the C library's formatting never
 # reaches them, so it is left as it is. No file system, no main: the page
 # runs a consultation through dep_run_consultation, and hands the module its
 # WebAssembly code itself.
-# Debian's Emscripten links with Node and Debian's Node modules.
-set(CMAKE_CXX_LINKER_LAUNCHER ${CMAKE_COMMAND} -E env NODE_PATH=/usr/share/nodejs)
 add_executable(dep_module web/main.cpp web/browser_console.cpp)
 target_link_libraries(dep_module PRIVATE dep_consultation dep_warnings dep_lean)
 target_link_options(dep_module PRIVATE

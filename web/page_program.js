@@ -1,8 +1,8 @@
 "use strict";
-// The program's WebAssembly code, in base64 in the page, decoded and compiled
-// at once: the module is small enough for every browser to compile it while
-// it reads the page, so the first question is on the page as soon as the page
-// has been read.
+// The program's WebAssembly code, in base64 in the page, decoded (by the
+// browser itself where it can) and compiled at once: the module is small
+// enough for every browser to compile it while it reads the page, so the first
+// question is on the page as soon as the page has been read.
 const DEP_PROGRAM = (() => {
   const text = document.getElementById("program").textContent;
   if (Uint8Array.fromBase64) {
