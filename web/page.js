@@ -150,13 +150,14 @@
   createDep({ page, instantiateWasm }).then(consult).catch(fail);
 
   // Served by a web server, the page is also an app that works offline: it
-  // links the app's manifest and icons, and its service worker keeps every
-  // file of the app. Opened from a disk, where it asks for no file, in a
-  // browser without service workers or when the worker cannot be installed,
-  // it is the same page without the app.
+  // links the app's manifest and home-screen icon, and its service worker
+  // keeps every file of the app. Opened from a disk, where a browser would
+  // refuse to read the manifest, in a browser without service workers or when
+  // the worker cannot be installed, it is the same page without the app. (Its
+  // icon is linked in the page itself: a browser that finds none when the
+  // page is read asks the server for one outside the app.)
   if (location.protocol === "http:" || location.protocol === "https:") {
-    const links = [["manifest", "manifest.webmanifest"], ["icon", "icon.svg"],
-      ["apple-touch-icon", "icon-192.png"]];
+    const links = [["manifest", "manifest.webmanifest"], ["apple-touch-icon", "icon-192.png"]];
     for (const [rel, href] of links) {
       const link = document.createElement("link");
       link.rel = rel;

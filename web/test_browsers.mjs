@@ -84,9 +84,18 @@ export async function start(engine, { dark = false, profile } = {}) {
   };
 }
 
+/** How many times a browser has crashed, as far as it said. */
+export const crashes = { count: 0 };
+
 async function startWebKit(dark) {
   const port = await freePort();
-  const service = spawn("/usr/bin/WebKitWebDriver", [`--port=${port}`], { stdio: "ignore" });
+  const service = spawn("/usr/bin/WebKitWebDriver", [`--port=${port}`],
+    { stdio: ["ignore", "ignore", "pipe"] });
+  // The MiniBrowser says so when its web process crashes (now and then, in its
+  // garbage collector); WebDriver then fails in many ways, or not at all.
+  service.stderr.on("data", (text) => {
+    crashes.count += (String(text).match(/WebProcess CRASHED/g) ?? []).length;
+  });
   const url = `http://127.0.0.1:${port}`;
   await until(async () => (await fetch(`${url}/status`)).ok, "WebKitWebDriver to answer");
   const driver = await new webdriver.Builder().usingServer(url).withCapabilities({
@@ -129,7 +138,7 @@ function freePort() {
   });
 }
 
-/** Whether `error` says that the browser itself has gone (it crashed). */
+/** Whether `error` says that the browser itself has gone (it crashed or quit). */
 export function browserIsGone(error) {
   return ["NoSuchSessionError", "TargetCloseError"].includes(error?.name) ||
     /Target closed|Session closed|Connection closed/.test(error?.message);
