@@ -89,8 +89,9 @@ export const crashes = { count: 0 };
 
 async function startWebKit(dark) {
   const port = await freePort();
+  // In a process group of its own, with the MiniBrowser it starts.
   const service = spawn("/usr/bin/WebKitWebDriver", [`--port=${port}`],
-    { stdio: ["ignore", "ignore", "pipe"] });
+    { stdio: ["ignore", "ignore", "pipe"], detached: true });
   // The MiniBrowser says so when its web process crashes (now and then, in its
   // garbage collector); WebDriver then fails in many ways, or not at all.
   service.stderr.on("data", (text) => {
@@ -122,8 +123,15 @@ async function startWebKit(dark) {
     },
     screenshot: async (file) => writeFileSync(file, await driver.takeScreenshot(), "base64"),
     async close() {
-      await driver.quit().catch(() => {});
-      service.kill();
+      // A driver whose web process has crashed may never answer.
+      const deadline = new Promise((resolve) => setTimeout(resolve, PATIENCE).unref());
+      await Promise.race([driver.quit().catch(() => {}), deadline]);
+      try {
+        process.kill(-service.pid);
+      } catch {
+        // the driver and its browser have ended already
+      }
+      service.stderr.destroy();
     },
   };
 }
