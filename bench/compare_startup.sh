@@ -1,11 +1,14 @@
 #!/usr/bin/env bash
-# A piped consultation of dep against the C baseline that only copies the same
-# bytes: wall time, peak memory and instructions executed.
-# Usage: bench/compare_startup.sh BUILD_DIR [RUNS]
+# A piped consultation of dep (the packaged one, say) against the C baseline
+# that only copies the same bytes: wall time, peak memory and instructions
+# executed. BUILD_DIR is the bench preset's build, with the baseline and the
+# timer.
+# Usage: bench/compare_startup.sh BUILD_DIR DEP [RUNS]
 set -euo pipefail
-build=${1:?usage: compare_startup.sh BUILD_DIR [RUNS]}
-runs=${2:-400}
-dep="$build/dep"
+usage="usage: compare_startup.sh BUILD_DIR DEP [RUNS]"
+build=${1:?$usage}
+dep=${2:?$usage}
+runs=${3:-400}
 baseline="$build/copy_baseline"
 input=$(mktemp)
 trap 'rm -f "$input"' EXIT

@@ -1,5 +1,5 @@
 # The changelog's top entry names the project's version.
-#   cmake -DCHANGELOG=packaging/changelog -DVERSION=... -P changelog_test.cmake
+#   cmake -DCHANGELOG=debian/changelog -DVERSION=... -P changelog_test.cmake
 file(STRINGS ${CHANGELOG} top LIMIT_COUNT 1)
 if(NOT top MATCHES "^dep \\(([^)]+)\\) ")
   message(FATAL_ERROR "${CHANGELOG}: the top line is not \"dep (VERSION) ...\": ${top}")

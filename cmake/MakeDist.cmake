@@ -10,10 +10,25 @@ if(NOT changes STREQUAL "")
   message(FATAL_ERROR "dist builds a commit: commit or set aside these changes first:\n${changes}")
 endif()
 
-# Each artefact from the preset that builds it, in a folder of its own and
-# without its tests, which the presets' workflows run.
+# The Debian package as dpkg-buildpackage builds it from the commit's files,
+# in a folder of its own and without the test suite, which CI runs.
 set(work ${SOURCE_DIR}/build/dist-work)
-foreach(preset release windows web)
+set(tree ${work}/debian/dep-${VERSION})
+file(REMOVE_RECURSE ${work}/debian)
+file(MAKE_DIRECTORY ${tree})
+message(STATUS "dist: building the Debian package")
+execute_process(
+  COMMAND ${GIT} -C ${SOURCE_DIR} archive HEAD
+  COMMAND tar -x -C ${tree}
+  COMMAND_ERROR_IS_FATAL ANY)
+execute_process(
+  COMMAND ${CMAKE_COMMAND} -E env DEB_BUILD_OPTIONS=nocheck DEB_BUILD_PROFILES=nocheck
+    dpkg-buildpackage --build=binary --no-sign
+  COMMAND_ERROR_IS_FATAL ANY OUTPUT_QUIET WORKING_DIRECTORY ${tree})
+
+# The other artefacts from the presets that build them, each in a folder of
+# its own and without its tests, which the presets' workflows run.
+foreach(preset windows web)
   message(STATUS "dist: building with preset ${preset}")
   execute_process(
     COMMAND ${CMAKE_COMMAND} --preset ${preset} -B ${work}/${preset} -DDEP_BUILD_TESTS=OFF
@@ -27,7 +42,7 @@ endforeach()
 file(REMOVE_RECURSE ${DIST_DIR})
 file(MAKE_DIRECTORY ${DIST_DIR})
 set(artefacts
-  ${work}/release/dep_${VERSION}_amd64.deb
+  ${work}/debian/dep_${VERSION}_amd64.deb
   ${work}/windows/dep-${VERSION}-win64.zip
   ${work}/web/dep-${VERSION}.html
   ${work}/web/dep-${VERSION}-app.zip)

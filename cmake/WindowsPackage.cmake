@@ -5,14 +5,5 @@ configure_file(windows/LISEZMOI.txt LISEZMOI.txt @ONLY NEWLINE_STYLE CRLF)
 configure_file(LICENSE LICENSE.txt @ONLY NEWLINE_STYLE CRLF)
 install(FILES ${PROJECT_BINARY_DIR}/LISEZMOI.txt ${PROJECT_BINARY_DIR}/LICENSE.txt DESTINATION .)
 
-# CPack stages the installation; cmake/ZipPackage.cmake zips it so that two
-# builds give the same bytes.
-include(cmake/PackageTimeStamp.cmake)
-find_program(DEP_ZIP zip)
-if(NOT DEP_ZIP)
-  message(FATAL_ERROR "The Windows package is made with Info-ZIP: install Debian's zip.")
-endif()
-set(CPACK_GENERATOR External)
-set(CPACK_EXTERNAL_ENABLE_STAGING ON)
 set(CPACK_EXTERNAL_PACKAGE_SCRIPT ${PROJECT_SOURCE_DIR}/cmake/ZipPackage.cmake)
 set(CPACK_PACKAGE_FILE_NAME dep-${PROJECT_VERSION}-win64)
