@@ -5,8 +5,9 @@
 # SOURCE_DATE_EPOCH or else, as dpkg dates a package, with the date of the
 # changelog's top entry. For CPack's package scripts.
 function(reproducible_zip folder zip)
-  set(epoch $ENV{SOURCE_DATE_EPOCH})
-  if(epoch STREQUAL "")
+  if(DEFINED ENV{SOURCE_DATE_EPOCH})
+    set(epoch $ENV{SOURCE_DATE_EPOCH})
+  else()
     execute_process(
       COMMAND ${CPACK_DEP_PARSECHANGELOG} -l ${CPACK_DEP_CHANGELOG} -S Timestamp
       OUTPUT_VARIABLE epoch OUTPUT_STRIP_TRAILING_WHITESPACE COMMAND_ERROR_IS_FATAL ANY)
