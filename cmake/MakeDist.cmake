@@ -11,12 +11,15 @@ if(NOT changes STREQUAL "")
 endif()
 
 # The Debian package as dpkg-buildpackage builds it from the commit's files,
-# in a folder of its own and without the test suite, which CI runs.
+# without the test suite, which CI runs. dpkg-buildflags keeps the build
+# folder's path out of the program only where the path has no blank: the
+# package is built in a folder of its own under /tmp.
 set(work ${SOURCE_DIR}/build/dist-work)
-set(tree ${work}/debian/dep-${VERSION})
-file(REMOVE_RECURSE ${work}/debian)
+string(RANDOM LENGTH 12 name)
+set(package_work /tmp/dep-dist-${name})
+set(tree ${package_work}/dep-${VERSION})
 file(MAKE_DIRECTORY ${tree})
-message(STATUS "dist: building the Debian package")
+message(STATUS "dist: building the Debian package in ${package_work}")
 execute_process(
   COMMAND ${GIT} -C ${SOURCE_DIR} archive HEAD
   COMMAND tar -x -C ${tree}
@@ -25,6 +28,9 @@ execute_process(
   COMMAND ${CMAKE_COMMAND} -E env DEB_BUILD_OPTIONS=nocheck DEB_BUILD_PROFILES=nocheck
     dpkg-buildpackage --build=binary --no-sign
   COMMAND_ERROR_IS_FATAL ANY OUTPUT_QUIET WORKING_DIRECTORY ${tree})
+file(MAKE_DIRECTORY ${work})
+file(COPY ${package_work}/dep_${VERSION}_amd64.deb DESTINATION ${work})
+file(REMOVE_RECURSE ${package_work})
 
 # The other artefacts from the presets that build them, each in a folder of
 # its own and without its tests, which the presets' workflows run.
@@ -42,7 +48,7 @@ endforeach()
 file(REMOVE_RECURSE ${DIST_DIR})
 file(MAKE_DIRECTORY ${DIST_DIR})
 set(artefacts
-  ${work}/debian/dep_${VERSION}_amd64.deb
+  ${work}/dep_${VERSION}_amd64.deb
   ${work}/windows/dep-${VERSION}-win64.zip
   ${work}/web/dep-${VERSION}.html
   ${work}/web/dep-${VERSION}-app.zip)
