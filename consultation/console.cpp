@@ -16,29 +16,29 @@ constexpr bool is_digit(int byte) { return byte >= '0' && byte <= '9'; }
 
 }  // namespace
 
-int Console::next_byte() {
+int Console::next_byte(Reading reading) {
   if (pushed_back_ != kNothingPushedBack) {
     const int byte = pushed_back_;
     pushed_back_ = kNothingPushedBack;
     return byte;
   }
-  return get_byte();
+  return get_byte(reading);
 }
 
 int Console::read_char() {
   flush();
-  return next_byte();
+  return next_byte(Reading::Character);
 }
 
 bool Console::read_int(std::int32_t& value) {
   flush();
-  int byte = next_byte();
+  int byte = next_byte(Reading::Number);
   while (is_blank(byte)) {
-    byte = next_byte();
+    byte = next_byte(Reading::Number);
   }
   const bool negative = byte == '-';
   if (byte == '-' || byte == '+') {
-    byte = next_byte();
+    byte = next_byte(Reading::Number);
   }
   if (!is_digit(byte)) {
     if (byte != kEndOfInput) {
@@ -57,7 +57,7 @@ bool Console::read_int(std::int32_t& value) {
         magnitude = limit;
       }
     }
-    byte = next_byte();
+    byte = next_byte(Reading::Number);
   }
   if (byte != kEndOfInput) {
     push_back(byte);

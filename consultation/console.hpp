@@ -13,6 +13,10 @@ class Console {
   /// What read_char returns once the input is exhausted.
   static constexpr int kEndOfInput = -1;
 
+  /// What the dialogue is reading when it asks for the next byte: a character
+  /// (the category's letter) or a number. A console may fit its input to it.
+  enum class Reading : std::uint8_t { Character, Number };
+
   Console() = default;
   Console(const Console&) = delete;
   Console& operator=(const Console&) = delete;
@@ -45,10 +49,10 @@ class Console {
   virtual void put(std::string_view text) = 0;
   virtual void flush() = 0;
   /// Next byte of the input, or kEndOfInput.
-  virtual int get_byte() = 0;
+  virtual int get_byte(Reading reading) = 0;
   virtual void await_key() = 0;
 
-  int next_byte();
+  int next_byte(Reading reading);
   void push_back(int byte) { pushed_back_ = byte; }
 
   static constexpr int kNothingPushedBack = -2;

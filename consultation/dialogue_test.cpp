@@ -4,6 +4,7 @@
 
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "consultation/memory_console.hpp"
 
@@ -84,6 +85,20 @@ TEST(Dialogue, WrongCategoryAnswersBringTheQuestionBackOnePerCharacter) {
   // A blank before the letter is an answer of its own.
   EXPECT_EQ(consult(" E 137 300").output, category() + "\n" + category() + "\n" + child_height() +
                                               child_value(283) + measurement() + report("106.0"));
+}
+
+TEST(Dialogue, ReadsTheCategoryAsACharacterAndEveryOtherAnswerAsANumber) {
+  using enum Console::Reading;
+  const auto readings = [](std::string_view input) {
+    MemoryConsole console(input);
+    run_consultation(console);
+    return console.line_readings();
+  };
+  // Each line of answers, read as the dialogue reads its first byte.
+  EXPECT_EQ(readings("H\n42\n178\n480\n"), (std::vector{Character, Number, Number, Number}));
+  EXPECT_EQ(readings("x\nE\n\n137\n\n300\n"),
+            (std::vector{Character, Character, Number, Number, Number, Number}));
+  EXPECT_EQ(readings("F 17\n\n150 400\n"), (std::vector{Character, Number, Number}));
 }
 
 TEST(Dialogue, TheWholeWordHommeIsAManWhoseNumbersCannotBeRead) {

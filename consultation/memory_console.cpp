@@ -2,10 +2,13 @@
 
 namespace dep {
 
-int MemoryConsole::get_byte() {
+int MemoryConsole::get_byte(Reading reading) {
   if (position_ >= input_.size()) {
     ++end_reads_;
     return kEndOfInput;
+  }
+  if (position_ == 0 || input_[position_ - 1] == '\n') {
+    line_readings_.push_back(reading);
   }
   return static_cast<unsigned char>(input_[position_++]);
 }

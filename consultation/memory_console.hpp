@@ -3,6 +3,7 @@
 #include <cstddef>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "consultation/console.hpp"
 
@@ -23,6 +24,11 @@ class MemoryConsole final : public Console {
   /// How many reads met the end of the input.
   [[nodiscard]] std::size_t end_of_input_reads() const noexcept { return end_reads_; }
   [[nodiscard]] int key_waits() const noexcept { return key_waits_; }
+  /// What the dialogue was reading when it fetched the first byte of each
+  /// input line, where a console with a field to type in waits for the line.
+  [[nodiscard]] const std::vector<Reading>& line_readings() const noexcept {
+    return line_readings_;
+  }
   /// Size of the output when the last key wait began; only meaningful when
   /// key_waits() > 0.
   [[nodiscard]] std::size_t output_size_at_key_wait() const noexcept { return output_at_key_; }
@@ -30,7 +36,7 @@ class MemoryConsole final : public Console {
  private:
   void put(std::string_view text) override { output_.append(text); }
   void flush() override {}
-  int get_byte() override;
+  int get_byte(Reading reading) override;
   void await_key() override;
 
   std::string_view input_;
@@ -38,6 +44,7 @@ class MemoryConsole final : public Console {
   std::size_t end_reads_ = 0;
   std::string output_;
   int key_waits_ = 0;
+  std::vector<Reading> line_readings_;
   std::size_t output_at_key_ = 0;
 };
 

@@ -38,7 +38,7 @@ void StdioConsole::flush() {
   }
 }
 
-int StdioConsole::get_byte() {
+int StdioConsole::get_byte(Reading /*reading*/) {
   if (input_error_) {
     return kEndOfInput;
   }

@@ -31,7 +31,7 @@ class StdioConsole final : public Console {
  private:
   void put(std::string_view text) override;
   void flush() override;
-  int get_byte() override;
+  int get_byte(Reading reading) override;
   void await_key() override;
 
   void note_output_failure(int error);

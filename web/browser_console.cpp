@@ -8,7 +8,7 @@
 EM_JS(void, page_write, (const char* text, std::size_t size),
       { Module.page.write(HEAPU8.subarray(text, text + size)); });
 EM_JS(int, page_next_byte, (), { return Module.page.nextByte(); });
-EM_ASYNC_JS(void, page_await_line, (), { await Module.page.awaitLine(); });
+EM_ASYNC_JS(void, page_await_line, (bool number), { await Module.page.awaitLine(number); });
 EM_ASYNC_JS(void, page_await_key, (), { await Module.page.awaitKey(); });
 
 namespace dep {
@@ -21,10 +21,10 @@ constexpr int kLineUsedUp = -1;
 
 void BrowserConsole::put(std::string_view text) { page_write(text.data(), text.size()); }
 
-int BrowserConsole::get_byte() {
+int BrowserConsole::get_byte(Reading reading) {
   int byte = page_next_byte();
   while (byte == kLineUsedUp) {
-    page_await_line();
+    page_await_line(reading == Reading::Number);
     byte = page_next_byte();
   }
   return byte;
