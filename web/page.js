@@ -9,8 +9,11 @@
   const field = byId("answer");
   const send = byId("send");
   const question = byId("question");
+  const categories = [...document.querySelectorAll(".categories button")];
   const keyWait = byId("key-wait");
   const keyButton = byId("key");
+  const report = byId("report");
+  const copyStatus = byId("copy-status");
   const restart = byId("restart");
   const failure = byId("failure");
 
@@ -37,9 +40,15 @@
     });
   }
 
-  function enableAnswer(enabled) {
+  // While a number is awaited, a phone shows its numeric keypad and the
+  // category buttons cannot be used; while a character is awaited, letters.
+  function enableAnswer(enabled, number = false) {
     field.disabled = !enabled;
     send.disabled = !enabled;
+    field.inputMode = number ? "numeric" : "text";
+    for (const button of categories) {
+      button.disabled = !enabled || number;
+    }
   }
 
   // The console the program talks to (web/browser_console.cpp).
@@ -52,10 +61,12 @@
       return next < line.length ? line[next++] : -1;
     },
 
-    awaitLine() {
-      const text = transcript.textContent;
+    // The question awaited is the last line the program wrote that is not
+    // blank: after an empty answer, the program goes on waiting on it.
+    awaitLine(number) {
+      const text = transcript.textContent.trimEnd();
       question.textContent = text.slice(text.lastIndexOf("\n") + 1).trim();
-      enableAnswer(true);
+      enableAnswer(true, number);
       bringForward(field);
       return new Promise((resolve) => {
         lineSent = resolve;
@@ -65,6 +76,7 @@
     awaitKey() {
       enableAnswer(false);
       keyWait.hidden = false;
+      report.hidden = false;
       bringForward(keyButton);
       return new Promise((resolve) => {
         keyPressed = (shown) => {
@@ -80,12 +92,10 @@
   // The field stays enabled while the program reads the line: it either asks
   // again, which needs the field, or goes on to the key wait or the end, which
   // disable it, all before the page handles anything else.
-  form.addEventListener("submit", (event) => {
-    event.preventDefault();
+  function sendLine(text) {
     if (lineSent === null) {
       return;
     }
-    const text = field.value;
     field.value = "";
     show(`${text}\n`);
     line = encoder.encode(`${text}\n`);
@@ -93,6 +103,29 @@
     const resolve = lineSent;
     lineSent = null;
     resolve();
+  }
+
+  form.addEventListener("submit", (event) => {
+    event.preventDefault();
+    sendLine(field.value);
+  });
+
+  // A category button answers as its letter typed alone and Enter.
+  for (const button of categories) {
+    button.addEventListener("click", () => sendLine(button.value));
+  }
+
+  // The report as plain text, for the patient's record; where the browser
+  // refuses the clipboard, selected for the user to copy.
+  byId("copy").addEventListener("click", async () => {
+    try {
+      await navigator.clipboard.writeText(transcript.textContent);
+      copyStatus.textContent = "Compte rendu copié.";
+    } catch {
+      getSelection().selectAllChildren(transcript);
+      copyStatus.textContent =
+        "Le navigateur n’a pas permis la copie : le compte rendu est sélectionné, copiez-le.";
+    }
   });
 
   // The Enter that sent the last answer has been handled before the wait
@@ -121,6 +154,8 @@
       line = new Uint8Array(0);
       next = 0;
       restart.hidden = true;
+      report.hidden = true;
+      copyStatus.textContent = "";
       await program.ccall("dep_run_consultation", null, [], [], { async: true });
       enableAnswer(false);
       restart.hidden = false;
@@ -137,37 +172,41 @@
     failure.hidden = false;
   }
 
-  // The module is compiled already (page_program.js).
+  // The module is compiled already where the browser allows it
+  // (page_program.js), and instantiated at once; where the browser refuses
+  // either while it reads the page, both are done asynchronously.
+  async function instantiateLater(imports) {
+    const { module, code } = DEP_PROGRAM;
+    if (module) {
+      return { instance: await WebAssembly.instantiate(module, imports), module };
+    }
+    return WebAssembly.instantiate(code, imports);
+  }
+
   function instantiateWasm(imports, receive) {
+    let instance = null;
     try {
-      receive(new WebAssembly.Instance(DEP_PROGRAM, imports), DEP_PROGRAM);
-    } catch (error) {
-      fail(error);
+      instance = new WebAssembly.Instance(DEP_PROGRAM.module, imports);
+    } catch {
+      instantiateLater(imports).then((later) => receive(later.instance, later.module)).catch(fail);
+    }
+    if (instance !== null) {
+      receive(instance, DEP_PROGRAM.module);
     }
     return {};
   }
 
-  createDep({ page, instantiateWasm }).then(consult).catch(fail);
+  // A browser that cannot run the program may fail at once, as well as later.
+  new Promise((resolve) => resolve(createDep({ page, instantiateWasm }))).then(consult).catch(fail);
 
-  // Served by a web server, the page is also an app that works offline: it
-  // links the app's manifest and home-screen icon, and its service worker
-  // keeps every file of the app. Opened from a disk, where a browser would
-  // refuse to read the manifest, in a browser without service workers or when
-  // the worker cannot be installed, it is the same page without the app. (Its
-  // icon is linked in the page itself: a browser that finds none when the
-  // page is read asks the server for one outside the app.)
-  if (location.protocol === "http:" || location.protocol === "https:") {
-    const links = [["manifest", "manifest.webmanifest"], ["apple-touch-icon", "icon-192.png"]];
-    for (const [rel, href] of links) {
-      const link = document.createElement("link");
-      link.rel = rel;
-      link.href = href;
-      document.head.append(link);
-    }
-    if ("serviceWorker" in navigator) {
-      addEventListener("load", () => {
-        navigator.serviceWorker.register("service-worker.js").catch(() => {});
-      });
-    }
+  // Served by a web server, the page is also an app that works offline: its
+  // service worker keeps every file of the app. Opened from a disk, in a
+  // browser without service workers or when the worker cannot be installed,
+  // it is the same page without the app.
+  const served = location.protocol === "http:" || location.protocol === "https:";
+  if (served && "serviceWorker" in navigator) {
+    addEventListener("load", () => {
+      navigator.serviceWorker.register("service-worker.js").catch(() => {});
+    });
   }
 })();

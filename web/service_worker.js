@@ -3,8 +3,30 @@
 // one cache and answers from it, so that the app works without a network once
 // it has been opened. A new version comes with a new worker: it caches its own
 // files, takes over and deletes the caches of the versions before it.
-const CACHE = "dep-@PROJECT_VERSION@";
+//
+// A browser keeps one cache storage for a whole server (an origin), which
+// several copies of the app may share, each in a folder of its own (one for
+// each department, a new version on trial): a cache is named by the version
+// and the folder of its copy, and a copy deletes only its own older ones.
+const FOLDER = self.registration.scope;
+const CACHE = `dep-@PROJECT_VERSION@ ${FOLDER}`;
 const FILES = [@DEP_APP_FILE_LIST@];
+
+/**
+ * Whether the cache `name` holds an older version of this copy: named for
+ * this folder, or, from before caches were named by their folder too
+ * ("dep-<version>"), holding this folder's index.html.
+ */
+async function isOlderVersion(name) {
+  if (name === CACHE || !name.startsWith("dep-")) {
+    return false;
+  }
+  if (name.endsWith(` ${FOLDER}`)) {
+    return true;
+  }
+  const page = new URL("index.html", FOLDER).href;
+  return !name.includes(" ") && (await (await caches.open(name)).match(page)) !== undefined;
+}
 
 self.addEventListener("install", (event) => {
   // From the server itself, not from the browser's HTTP cache, which may
@@ -17,9 +39,11 @@ self.addEventListener("install", (event) => {
 
 self.addEventListener("activate", (event) => {
   event.waitUntil(caches.keys()
-    .then((names) => Promise.all(names
-      .filter((name) => name.startsWith("dep-") && name !== CACHE)
-      .map((name) => caches.delete(name))))
+    .then((names) => Promise.all(names.map(async (name) => {
+      if (await isOlderVersion(name)) {
+        await caches.delete(name);
+      }
+    })))
     .then(() => self.clients.claim()));
 });
 

@@ -26,7 +26,7 @@ const CHROMIUM_ARGUMENTS = ["--no-sandbox", "--disable-gpu", "--disable-quic", "
  * `run(fn, ...args)` gives what `fn(...args)` gives in the page, once its
  * promise settles (`fn` may also be a script's source); `press(...keys)`
  * presses each key in turn, a name ("Enter", "Shift", "ArrowUp") or a
- * character; `requests` lists every URL the page asked for, where the browser
+ * character; `click(selector)` clicks the element; `requests` lists every URL the page asked for, where the browser
  * tells (not WebKit's); `close()` closes it, if it has not gone already.
  */
 export async function start(engine, { dark = false, profile } = {}) {
@@ -63,6 +63,7 @@ export async function start(engine, { dark = false, profile } = {}) {
     reload: () => page.reload(),
     run: (fn, ...args) => page.evaluate(fn, ...args),
     type: (text) => page.keyboard.type(text),
+    click: (selector) => page.click(selector),
     async press(...keys) {
       for (const key of keys) {
         if (engine === "chromium" && [...key].length === 1 && key > "\x7f") {
@@ -77,6 +78,10 @@ export async function start(engine, { dark = false, profile } = {}) {
     },
     resize: (width, height) => page.setViewport({ width, height }),
     screenshot: (file) => page.screenshot({ path: file }),
+    /** Lets every page read and write the clipboard (Chromium), for as long
+     * as the browser runs: the grant ends with the session that made it. */
+    grantClipboard: async () => (await browser.target().createCDPSession()).send(
+      "Browser.grantPermissions", { permissions: ["clipboardReadWrite", "clipboardSanitizedWrite"] }),
     /** Chromium's reasons not to offer the page as an app: none when it would. */
     installabilityErrors: async () =>
       (await devTools("Page.getInstallabilityErrors")).installabilityErrors,
@@ -114,7 +119,8 @@ async function startWebKit(dark) {
     reload: () => driver.navigate().refresh(),
     run: (fn, ...args) => driver.executeScript(
       typeof fn === "string" ? fn : `return (${fn}).apply(null, arguments)`, ...args),
-    type: async (text) => (await focused()).sendKeys(text),
+    type: async (text) => text && (await focused()).sendKeys(text),
+    click: async (selector) => (await driver.findElement(webdriver.By.css(selector))).click(),
     async press(...keys) {
       for (const key of keys) {
         const name = key.replace(/^Arrow/, "Arrow_").toUpperCase();
