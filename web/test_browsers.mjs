@@ -76,7 +76,13 @@ export async function start(engine, { dark = false, profile } = {}) {
         }
       }
     },
-    resize: (width, height) => page.setViewport({ width, height }),
+    // Firefox ESR 140 sets the viewport but knows no screen orientation,
+    // which Puppeteer sets beside it and the tests do not need.
+    resize: (width, height) => page.setViewport({ width, height }).catch((error) => {
+      if (!/unknown command emulation\.setScreenOrientationOverride/.test(error.message)) {
+        throw error;
+      }
+    }),
     screenshot: (file) => page.screenshot({ path: file }),
     /** Lets every page read and write the clipboard (Chromium), for as long
      * as the browser runs: the grant ends with the session that made it. */
