@@ -184,29 +184,17 @@
   }
 
   function instantiateWasm(imports, receive) {
-    let instance = null;
+    let instance;
     try {
       instance = new WebAssembly.Instance(DEP_PROGRAM.module, imports);
     } catch {
       instantiateLater(imports).then((later) => receive(later.instance, later.module)).catch(fail);
+      return {};
     }
-    if (instance !== null) {
-      receive(instance, DEP_PROGRAM.module);
-    }
+    receive(instance, DEP_PROGRAM.module);
     return {};
   }
 
   // A browser that cannot run the program may fail at once, as well as later.
   new Promise((resolve) => resolve(createDep({ page, instantiateWasm }))).then(consult).catch(fail);
-
-  // Served by a web server, the page is also an app that works offline: its
-  // service worker keeps every file of the app. Opened from a disk, in a
-  // browser without service workers or when the worker cannot be installed,
-  // it is the same page without the app.
-  const served = location.protocol === "http:" || location.protocol === "https:";
-  if (served && "serviceWorker" in navigator) {
-    addEventListener("load", () => {
-      navigator.serviceWorker.register("service-worker.js").catch(() => {});
-    });
-  }
 })();

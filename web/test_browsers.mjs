@@ -26,8 +26,9 @@ const CHROMIUM_ARGUMENTS = ["--no-sandbox", "--disable-gpu", "--disable-quic", "
  * `run(fn, ...args)` gives what `fn(...args)` gives in the page, once its
  * promise settles (`fn` may also be a script's source); `press(...keys)`
  * presses each key in turn, a name ("Enter", "Shift", "ArrowUp") or a
- * character; `click(selector)` clicks the element; `requests` lists every URL the page asked for, where the browser
- * tells (not WebKit's); `close()` closes it, if it has not gone already.
+ * character; `click(selector)` clicks the element; `requests` lists every
+ * URL the page asked for, where the browser tells (not WebKit's); `close()`
+ * closes it, if it has not gone already.
  */
 export async function start(engine, { dark = false, profile } = {}) {
   if (engine === "webkit") {
