@@ -10,45 +10,59 @@ if(NOT changes STREQUAL "")
   message(FATAL_ERROR "dist builds a commit: commit or set aside these changes first:\n${changes}")
 endif()
 
+# Runs COMMAND... quietly in `folder`, for `what`; when it fails, shows its
+# output, removes the folders in `cleanup`, and stops.
+set(cleanup "")
+function(run what folder)
+  execute_process(COMMAND ${ARGN} WORKING_DIRECTORY ${folder}
+    RESULT_VARIABLE status OUTPUT_VARIABLE output ERROR_VARIABLE output)
+  if(NOT status EQUAL 0)
+    if(cleanup)
+      file(REMOVE_RECURSE ${cleanup})
+    endif()
+    message(FATAL_ERROR "dist: ${what} failed (${status}):\n${output}")
+  endif()
+endfunction()
+
 # The Debian package as dpkg-buildpackage builds it from the commit's files,
 # without the test suite, which CI runs. dpkg-buildflags keeps the build
 # folder's path out of the program only where the path has no blank: the
 # package is built in a folder of its own under /tmp.
+execute_process(COMMAND dpkg-architecture -qDEB_HOST_ARCH
+  OUTPUT_VARIABLE architecture OUTPUT_STRIP_TRAILING_WHITESPACE COMMAND_ERROR_IS_FATAL ANY)
 set(work ${SOURCE_DIR}/build/dist-work)
 string(RANDOM LENGTH 12 name)
 set(package_work /tmp/dep-dist-${name})
+set(cleanup ${package_work})
 set(tree ${package_work}/dep-${VERSION})
 file(MAKE_DIRECTORY ${tree})
 message(STATUS "dist: building the Debian package in ${package_work}")
-execute_process(
-  COMMAND ${GIT} -C ${SOURCE_DIR} archive HEAD
-  COMMAND tar -x -C ${tree}
-  COMMAND_ERROR_IS_FATAL ANY)
-execute_process(
-  COMMAND ${CMAKE_COMMAND} -E env DEB_BUILD_OPTIONS=nocheck DEB_BUILD_PROFILES=nocheck
-    dpkg-buildpackage --build=binary --no-sign
-  COMMAND_ERROR_IS_FATAL ANY OUTPUT_QUIET WORKING_DIRECTORY ${tree})
+run("archiving the commit" ${SOURCE_DIR}
+  ${GIT} archive --output=${package_work}/commit.tar HEAD)
+run("extracting the commit" ${tree} tar -xf ${package_work}/commit.tar)
+run("dpkg-buildpackage" ${tree} ${CMAKE_COMMAND} -E env
+  DEB_BUILD_OPTIONS=nocheck DEB_BUILD_PROFILES=nocheck dpkg-buildpackage --build=binary --no-sign)
+set(deb dep_${VERSION}_${architecture}.deb)
 file(MAKE_DIRECTORY ${work})
-file(COPY ${package_work}/dep_${VERSION}_amd64.deb DESTINATION ${work})
+file(COPY ${package_work}/${deb} DESTINATION ${work})
 file(REMOVE_RECURSE ${package_work})
+set(cleanup "")
 
 # The other artefacts from the presets that build them, each in a folder of
 # its own and without its tests, which the presets' workflows run.
 foreach(preset windows web)
   message(STATUS "dist: building with preset ${preset}")
-  execute_process(
-    COMMAND ${CMAKE_COMMAND} --preset ${preset} -B ${work}/${preset} -DDEP_BUILD_TESTS=OFF
-    COMMAND_ERROR_IS_FATAL ANY OUTPUT_QUIET WORKING_DIRECTORY ${SOURCE_DIR})
-  execute_process(COMMAND ${CMAKE_COMMAND} --build ${work}/${preset}
-    COMMAND_ERROR_IS_FATAL ANY OUTPUT_QUIET)
-  execute_process(COMMAND ${CMAKE_CPACK_COMMAND} --config ${work}/${preset}/CPackConfig.cmake
-    COMMAND_ERROR_IS_FATAL ANY OUTPUT_QUIET WORKING_DIRECTORY ${work}/${preset})
+  run("configuring preset ${preset}" ${SOURCE_DIR}
+    ${CMAKE_COMMAND} --preset ${preset} -B ${work}/${preset} -DDEP_BUILD_TESTS=OFF)
+  run("building preset ${preset}" ${SOURCE_DIR} ${CMAKE_COMMAND} --build ${work}/${preset})
+  run("packing preset ${preset}" ${work}/${preset}
+    ${CMAKE_CPACK_COMMAND} --config ${work}/${preset}/CPackConfig.cmake)
 endforeach()
 
 file(REMOVE_RECURSE ${DIST_DIR})
 file(MAKE_DIRECTORY ${DIST_DIR})
 set(artefacts
-  ${work}/dep_${VERSION}_amd64.deb
+  ${work}/${deb}
   ${work}/windows/dep-${VERSION}-win64.zip
   ${work}/web/dep-${VERSION}.html
   ${work}/web/dep-${VERSION}-app.zip)
