@@ -64,6 +64,7 @@ file(MAKE_DIRECTORY ${DIST_DIR})
 set(artefacts
   ${work}/${deb}
   ${work}/windows/dep-${VERSION}-win64.zip
+  ${work}/windows/dep-${VERSION}-x64.msi
   ${work}/web/dep-${VERSION}.html
   ${work}/web/dep-${VERSION}-app.zip)
 file(COPY ${artefacts} DESTINATION ${DIST_DIR})

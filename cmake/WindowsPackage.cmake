@@ -1,9 +1,45 @@
-# The Windows ZIP: dep.exe, a French read-me and the licence, side by side at
-# the top of the archive, the texts with Windows line ends.
-install(TARGETS dep RUNTIME DESTINATION .)
-configure_file(windows/LISEZMOI.txt LISEZMOI.txt @ONLY NEWLINE_STYLE CRLF)
-configure_file(LICENSE LICENSE.txt @ONLY NEWLINE_STYLE CRLF)
-install(FILES ${PROJECT_BINARY_DIR}/LISEZMOI.txt ${PROJECT_BINARY_DIR}/LICENSE.txt DESTINATION .)
+# dep for Windows as it ships, in shipped/: dep.exe stripped, a French
+# read-me and the licence, the texts with Windows line ends. The ZIP holds
+# them side by side at its top; the installer, dep-<version>-x64.msi, puts
+# them in C:\Program Files\dep\ (windows/dep.wxs).
+set(DEP_SHIPPED ${PROJECT_BINARY_DIR}/shipped)
+configure_file(windows/LISEZMOI.txt ${DEP_SHIPPED}/LISEZMOI.txt @ONLY NEWLINE_STYLE CRLF)
+configure_file(LICENSE ${DEP_SHIPPED}/LICENSE.txt @ONLY NEWLINE_STYLE CRLF)
+# mingw's strip writes SOURCE_DATE_EPOCH into the program's header.
+add_custom_command(OUTPUT ${DEP_SHIPPED}/dep.exe
+  COMMAND ${CMAKE_COMMAND} -E env SOURCE_DATE_EPOCH=${DEP_SOURCE_DATE_EPOCH}
+    ${CMAKE_STRIP} -o ${DEP_SHIPPED}/dep.exe $<TARGET_FILE:dep>
+  DEPENDS dep
+  COMMENT "Stripping dep.exe as it ships"
+  VERBATIM)
+set(DEP_SHIPPED_FILES ${DEP_SHIPPED}/dep.exe ${DEP_SHIPPED}/LISEZMOI.txt ${DEP_SHIPPED}/LICENSE.txt)
 
+# The installer, built by wixl at a fixed time (cmake/BuildInstaller.cmake).
+# DEP_BUILD_INSTALLER, followed by -DVERSION=... -DOUTPUT=... and the script,
+# builds it at another version (the tests build the next version's).
+find_program(DEP_WIXL wixl)
+find_program(DEP_MSIBUILD msibuild)
+find_program(DEP_MSIINFO msiinfo)
+find_program(DEP_FAKETIME faketime)
+if(NOT DEP_WIXL OR NOT DEP_MSIBUILD OR NOT DEP_MSIINFO OR NOT DEP_FAKETIME)
+  message(FATAL_ERROR "The Windows installer is built by wixl and msitools at the release's time: "
+    "install Debian's wixl, msitools and faketime.")
+endif()
+set(DEP_BUILD_INSTALLER ${CMAKE_COMMAND}
+  -DWXS=${PROJECT_SOURCE_DIR}/windows/dep.wxs -DFILES_DIR=${DEP_SHIPPED}
+  -DEPOCH=${DEP_SOURCE_DATE_EPOCH} -DWIXL=${DEP_WIXL} -DMSIBUILD=${DEP_MSIBUILD}
+  -DMSIINFO=${DEP_MSIINFO} -DFAKETIME=${DEP_FAKETIME})
+set(DEP_INSTALLER ${PROJECT_BINARY_DIR}/installer/dep-${PROJECT_VERSION}-x64.msi)
+add_custom_command(OUTPUT ${DEP_INSTALLER}
+  COMMAND ${DEP_BUILD_INSTALLER} -DVERSION=${PROJECT_VERSION} -DOUTPUT=${DEP_INSTALLER}
+    -P ${PROJECT_SOURCE_DIR}/cmake/BuildInstaller.cmake
+  DEPENDS ${DEP_SHIPPED_FILES} windows/dep.wxs cmake/BuildInstaller.cmake
+  COMMENT "Building the Windows installer"
+  VERBATIM)
+add_custom_target(dep_installer ALL DEPENDS ${DEP_INSTALLER})
+
+install(PROGRAMS ${DEP_SHIPPED}/dep.exe DESTINATION .)
+install(FILES ${DEP_SHIPPED}/LISEZMOI.txt ${DEP_SHIPPED}/LICENSE.txt DESTINATION .)
 set(CPACK_EXTERNAL_PACKAGE_SCRIPT ${PROJECT_SOURCE_DIR}/cmake/ZipPackage.cmake)
 set(CPACK_PACKAGE_FILE_NAME dep-${PROJECT_VERSION}-win64)
+set(CPACK_DEP_INSTALLER ${DEP_INSTALLER})

@@ -1,18 +1,26 @@
 #!/usr/bin/env python3
-"""dep.exe as a Windows program under Wine: with piped standard streams, and on
-a pseudo-terminal, which Wine turns into a Windows console.
+"""dep.exe as a Windows program under Wine: with piped standard streams, on a
+pseudo-terminal, which Wine turns into a Windows console, and installed by its
+Windows Installer package.
 
-Usage: main_wine_test.py WINE DEP_EXE
+Usage: main_wine_test.py WINE DEP_EXE [TEST_CLASS...]
+The installer's tests take the package from the environment: DEP_MSI, and
+DEP_NEXT_MSI, the same built at a higher version; DEP_EXE is then dep.exe as
+it ships.
 """
 
 import errno
 import fcntl
+import glob
 import os
 import re
 import select
+import shutil
 import signal
+import struct
 import subprocess
 import sys
+import tempfile
 import termios
 import time
 import unittest
@@ -49,12 +57,12 @@ def crlf(text):
     return text.replace("\n", "\r\n").encode()
 
 
-def run_piped(data, stdout=subprocess.PIPE):
-    """Runs dep.exe with `data` on a pipe whose writing end stays open, so that
-    a read beyond the data would block rather than end. Returns (out, err,
-    status), status None when it did not end in time."""
-    process = subprocess.Popen([WINE, DEP], stdin=subprocess.PIPE, stdout=stdout,
-                               stderr=subprocess.PIPE)
+def run_piped(data, stdout=subprocess.PIPE, program=None, env=None):
+    """Runs dep.exe (or `program`) with `data` on a pipe whose writing end
+    stays open, so that a read beyond the data would block rather than end.
+    Returns (out, err, status), status None when it did not end in time."""
+    process = subprocess.Popen([WINE, program or DEP], stdin=subprocess.PIPE, stdout=stdout,
+                               stderr=subprocess.PIPE, env=env)
     process.stdin.write(data)
     process.stdin.flush()
     streams = {f.fileno(): f for f in (process.stdout, process.stderr) if f is not None}
@@ -265,6 +273,135 @@ class OnAConsole(unittest.TestCase):
         self.assertTrue(visible(session.screen).endswith(visible(ON_THE_CONSOLE.encode())),
                         visible(session.screen))
         self.assertEqual(session.settings(), session.before)
+
+
+def read_shortcut(path):
+    """The target and the working folder of a Windows shortcut (.lnk): the
+    local path of its link information and its working-folder string."""
+    data = open(path, "rb").read()
+    flags = struct.unpack_from("<I", data, 0x14)[0]
+    at = 0x4C  # after the header
+    if flags & 0x01:  # a list of item identifiers
+        at += 2 + struct.unpack_from("<H", data, at)[0]
+    target = None
+    if flags & 0x02:  # link information
+        size, _, info_flags, _, local_path = struct.unpack_from("<5I", data, at)
+        if info_flags & 0x01:
+            start = at + local_path
+            target = data[start:data.index(b"\0", start)].decode("cp1252")
+        at += size
+    working = None
+    for flag in (0x04, 0x08, 0x10):  # name, relative path, working folder
+        if flags & flag:
+            count = struct.unpack_from("<H", data, at)[0]
+            width = 2 if flags & 0x80 else 1
+            text = data[at + 2:at + 2 + count * width].decode("utf-16-le" if width == 2 else "cp1252")
+            at += 2 + count * width
+            if flag == 0x10:
+                working = text
+    return target, working
+
+
+class Installer(unittest.TestCase):
+    """The Windows Installer package as a hospital's IT deploys it, silently,
+    with msiexec, in a fresh Wine prefix that the tests share: each test
+    starts and ends with nothing of dep installed."""
+
+    FOLDER = "C:\\Program Files\\dep"
+    FILES = ["LICENSE.txt", "LISEZMOI.txt", "dep.exe"]
+    # msiexec's 1603, "a fatal error", as a POSIX exit status.
+    REFUSED = 1603 % 256
+
+    @classmethod
+    def setUpClass(cls):
+        cls.prefix = tempfile.mkdtemp(prefix="dep-wine-")
+        cls.env = dict(os.environ, WINEPREFIX=cls.prefix, WINEDEBUG="-all",
+                       WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d")
+        cls.wineserver = shutil.which("wineserver", path=os.path.dirname(WINE)) or "wineserver"
+        subprocess.run([cls.wineserver, "-p"], env=cls.env, check=True)
+        subprocess.run([WINE, "wineboot", "-i"], env=cls.env, check=True,
+                       stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        cls.package = os.environ["DEP_MSI"]
+        cls.next_package = os.environ["DEP_NEXT_MSI"]
+
+    @classmethod
+    def tearDownClass(cls):
+        subprocess.run([cls.wineserver, "-k"], env=cls.env)
+        shutil.rmtree(cls.prefix, ignore_errors=True)
+
+    def setUp(self):
+        # Whatever a failed test left installed goes, for the next test.
+        for package in (self.next_package, self.package):
+            self.addCleanup(self.msiexec, "/x", package)
+
+    @staticmethod
+    def version(package):
+        return re.fullmatch(r"dep-(.+)-x64\.msi", os.path.basename(package)).group(1)
+
+    def unix(self, windows_path):
+        return os.path.join(self.prefix, "drive_c", *windows_path[3:].split("\\"))
+
+    def msiexec(self, action, package):
+        return subprocess.run([WINE, "msiexec", action, package, "/qn"], env=self.env,
+                              stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
+                              timeout=60).returncode
+
+    def entries(self):
+        """The installed applications named dep: each entry's values."""
+        listing = subprocess.run(
+            [WINE, "reg", "query", "HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall", "/s"],
+            env=self.env, capture_output=True, check=True).stdout.decode("utf-8", "replace")
+        entries = []
+        for line in listing.splitlines():
+            if line.startswith("HKEY_"):
+                entries.append({})
+            elif (value := re.match(r"^    (\S+)    REG_\w+    ?(.*)$", line)) and entries:
+                entries[-1][value.group(1)] = value.group(2)
+        return [entry for entry in entries if entry.get("DisplayName") == "dep"]
+
+    def shortcuts(self):
+        # Wine puts a package's Start-menu entries in the user's Start menu
+        # even for the whole machine, where Windows puts them in ProgramData.
+        return glob.glob(os.path.join(self.prefix, "drive_c", "**", "Start Menu", "Programs", "dep.lnk"),
+                         recursive=True)
+
+    def leftovers(self):
+        folder = self.unix(self.FOLDER)
+        return ([folder] if os.path.exists(folder) else []) + self.shortcuts() + [
+            f"installed application {entry.get('DisplayVersion')}" for entry in self.entries()]
+
+    def assert_installed(self, version):
+        self.assertEqual(sorted(os.listdir(self.unix(self.FOLDER))), self.FILES)
+        with open(DEP, "rb") as shipped, open(self.unix(self.FOLDER + "\\dep.exe"), "rb") as installed:
+            self.assertEqual(installed.read(), shipped.read())
+        [entry] = self.entries()
+        self.assertEqual((entry["DisplayVersion"], entry["Publisher"]), (version, "dep developers"))
+        [shortcut] = self.shortcuts()
+        target, working = read_shortcut(shortcut)
+        self.assertEqual((target, working.rstrip("\\\0")), (self.FOLDER + "\\dep.exe", self.FOLDER))
+
+    def test_installs_for_the_whole_machine_and_is_removed_without_a_trace(self):
+        self.assertEqual(self.leftovers(), [])
+        self.assertEqual(self.msiexec("/i", self.package), 0)
+        self.assert_installed(self.version(self.package))
+        out, err, status = run_piped(b"H\n42\n178\n480\n", program=self.FOLDER + "\\dep.exe", env=self.env)
+        self.assertEqual((out, err, status), (crlf(WORKED_EXAMPLE), b"", 0))
+        self.assertEqual(self.msiexec("/x", self.package), 0)
+        self.assertEqual(self.leftovers(), [])
+
+    def test_a_newer_package_replaces_the_installed_one_and_an_older_one_is_refused(self):
+        self.assertEqual(self.leftovers(), [])
+        self.assertEqual(self.msiexec("/i", self.package), 0)
+        self.assertEqual(self.msiexec("/i", self.next_package), 0)
+        self.assert_installed(self.version(self.next_package))
+        self.assertEqual(self.msiexec("/i", self.package), self.REFUSED)
+        self.assert_installed(self.version(self.next_package))
+        # What Windows says then (Wine shows no message when installing silently).
+        refusal = subprocess.run(["msiinfo", "export", self.package, "LaunchCondition"],
+                                 capture_output=True, check=True).stdout.decode()
+        self.assertIn("Une version plus récente de dep est déjà installée", refusal)
+        self.assertEqual(self.msiexec("/x", self.next_package), 0)
+        self.assertEqual(self.leftovers(), [])
 
 
 if __name__ == "__main__":
