@@ -23,6 +23,7 @@
   let next = 0; // the next of them the program reads
   let lineSent = null; // ends the read that waits for a line
   let keyPressed = null; // ends the key wait, given what the key shows
+  let reportEnd = 0; // the transcript's text nodes up to the key wait: the report
 
   function show(text) {
     if (text !== "") {
@@ -74,6 +75,7 @@
     },
 
     awaitKey() {
+      reportEnd = transcript.childNodes.length;
       enableAnswer(false);
       keyWait.hidden = false;
       report.hidden = false;
@@ -115,14 +117,19 @@
     button.addEventListener("click", () => sendLine(button.value));
   }
 
-  // The report as plain text, for the patient's record; where the browser
+  // The report as plain text, for the patient's record, as it stood when the
+  // key wait began: without the key the wait echoed. Where the browser
   // refuses the clipboard, selected for the user to copy.
   byId("copy").addEventListener("click", async () => {
+    const report = document.createRange();
+    report.setStart(transcript, 0);
+    report.setEnd(transcript, reportEnd);
     try {
-      await navigator.clipboard.writeText(transcript.textContent);
+      await navigator.clipboard.writeText(report.toString());
       copyStatus.textContent = "Compte rendu copié.";
     } catch {
-      getSelection().selectAllChildren(transcript);
+      getSelection().removeAllRanges();
+      getSelection().addRange(report);
       copyStatus.textContent =
         "Le navigateur n’a pas permis la copie : le compte rendu est sélectionné, copiez-le.";
     }
