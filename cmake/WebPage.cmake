@@ -1,8 +1,9 @@
 # The program as one web page: the dialogue compiled to WebAssembly with the
 # page's console; the module's code in base64, its script, the page's style
-# and scripts all inlined into the page. The page is also the index.html of
-# an app that works offline once a web server has served it: with its
-# manifest, its service worker and its icons in app/.
+# and scripts all inlined into the page. The same page, with what only the
+# app does, is the index.html of an app that works offline once a web server
+# has served it: with its manifest, its service worker, its icons and what
+# each kind of web server needs, in app/.
 
 # Debian's Emscripten links with Node and Debian's Node modules.
 set(CMAKE_CXX_LINKER_LAUNCHER ${CMAKE_COMMAND} -E env NODE_PATH=/usr/share/nodejs)
@@ -26,28 +27,33 @@ add_custom_command(OUTPUT ${DEP_MODULE_BASE64}
   DEPENDS dep_module
   COMMENT "Encoding the WebAssembly module in base64")
 
+# The single file, and the app's index.html with the app's links, worker and
+# line, and beside it what each web server needs to serve the app.
+set(DEP_PAGE ${PROJECT_BINARY_DIR}/dep.html)
 set(DEP_APP ${PROJECT_BINARY_DIR}/app)
-set(DEP_PAGE ${DEP_APP}/index.html)
+set(DEP_APP_PAGE ${DEP_APP}/index.html)
+set(DEP_SERVER_FILES ${DEP_APP}/web.config ${DEP_APP}/.htaccess ${DEP_APP}/nginx.conf)
 set(DEP_PAGE_SOURCES
-  web/page.html web/page.css web/page_program.js web/page_keys.js web/page.js LICENSE)
+  web/page.html web/page.css web/page_program.js web/page_keys.js web/page.js LICENSE
+  cmake/AssemblePage.cmake)
+set(assemble ${CMAKE_COMMAND}
+  -DSOURCE_DIR=${PROJECT_SOURCE_DIR}
+  -DMODULE_SCRIPT=$<TARGET_FILE:dep_module>
+  -DMODULE_BASE64=${DEP_MODULE_BASE64}
+  -DVERSION=${PROJECT_VERSION})
 add_custom_command(OUTPUT ${DEP_PAGE}
-  COMMAND ${CMAKE_COMMAND}
-    -DSOURCE_DIR=${PROJECT_SOURCE_DIR}
-    -DMODULE_SCRIPT=$<TARGET_FILE:dep_module>
-    -DMODULE_BASE64=${DEP_MODULE_BASE64}
-    -DVERSION=${PROJECT_VERSION}
-    -DOUTPUT=${DEP_PAGE}
-    -P ${PROJECT_SOURCE_DIR}/cmake/AssemblePage.cmake
-  DEPENDS dep_module ${DEP_MODULE_BASE64} ${DEP_PAGE_SOURCES} cmake/AssemblePage.cmake
+  COMMAND ${assemble} -DOUTPUT=${DEP_PAGE} -P ${PROJECT_SOURCE_DIR}/cmake/AssemblePage.cmake
+  DEPENDS dep_module ${DEP_MODULE_BASE64} ${DEP_PAGE_SOURCES}
   COMMENT "Assembling the web page"
   VERBATIM)
-add_custom_target(dep_page ALL DEPENDS ${DEP_PAGE})
+add_custom_command(OUTPUT ${DEP_APP_PAGE} ${DEP_SERVER_FILES}
+  COMMAND ${assemble} -DAPP=ON -DOUTPUT=${DEP_APP_PAGE}
+    -P ${PROJECT_SOURCE_DIR}/cmake/AssemblePage.cmake
+  DEPENDS dep_module ${DEP_MODULE_BASE64} ${DEP_PAGE_SOURCES} web/page_app.html web/page_app.js
+    web/server/web.config web/server/htaccess web/server/nginx.conf
+  COMMENT "Assembling the web app's page and its servers' files"
+  VERBATIM)
 
-# What the service worker keeps; the browser keeps the worker itself.
-set(DEP_APP_FILES index.html manifest.webmanifest icon.svg icon-192.png icon-512.png)
-list(TRANSFORM DEP_APP_FILES REPLACE "(.+)" "\"\\1\"" OUTPUT_VARIABLE DEP_APP_FILE_LIST)
-list(JOIN DEP_APP_FILE_LIST ", " DEP_APP_FILE_LIST)
-configure_file(web/service_worker.js ${DEP_APP}/service-worker.js @ONLY)
 configure_file(web/manifest.webmanifest ${DEP_APP}/manifest.webmanifest COPYONLY)
 configure_file(web/icon.svg ${DEP_APP}/icon.svg COPYONLY)
 
@@ -67,4 +73,13 @@ foreach(size 192 512)
     VERBATIM)
   list(APPEND DEP_ICONS ${icon})
 endforeach()
-add_custom_target(dep_app ALL DEPENDS ${DEP_ICONS})
+
+# The worker, named by a hash of what it keeps.
+add_custom_command(OUTPUT ${DEP_APP}/service-worker.js
+  COMMAND ${CMAKE_COMMAND} -DAPP=${DEP_APP} -DVERSION=${PROJECT_VERSION}
+    -P ${PROJECT_SOURCE_DIR}/cmake/AppWorker.cmake
+  DEPENDS ${DEP_APP_PAGE} ${DEP_ICONS} web/manifest.webmanifest web/icon.svg
+    web/service_worker.js cmake/AppWorker.cmake
+  COMMENT "Writing the web app's service worker"
+  VERBATIM)
+add_custom_target(dep_page ALL DEPENDS ${DEP_PAGE} ${DEP_APP}/service-worker.js ${DEP_SERVER_FILES})

@@ -2,6 +2,7 @@
 # Chromium, Firefox and WebKit (Safari's engine), driven by the tools that
 # web/package.json names (npm ci --prefix web installs them).
 add_test(NAME page_keys COMMAND ${DEP_NODE} ${PROJECT_SOURCE_DIR}/web/page_keys_test.js)
+add_test(NAME page_app_status COMMAND ${DEP_NODE} ${PROJECT_SOURCE_DIR}/web/page_app_test.js)
 
 if(NOT EXISTS ${PROJECT_SOURCE_DIR}/web/node_modules/.package-lock.json)
   message(FATAL_ERROR "The page's tests drive browsers with npm's packages: run npm ci --prefix web.")
@@ -20,8 +21,8 @@ foreach(engine chromium firefox webkit)
     set(display ${DEP_XVFB_RUN} -a) # WebKit's MiniBrowser needs an X display
   endif()
   add_test(NAME page_in_${engine}
-    COMMAND ${display} ${DEP_NODE} ${PROJECT_SOURCE_DIR}/web/page_test.mjs ${engine} ${DEP_APP}
-      ${PROJECT_BINARY_DIR} ${PROJECT_VERSION})
+    COMMAND ${display} ${DEP_NODE} ${PROJECT_SOURCE_DIR}/web/page_test.mjs ${engine} ${DEP_PAGE}
+      ${DEP_APP} ${PROJECT_BINARY_DIR} ${PROJECT_VERSION})
   # The README's consultation is read with the document checks' helper.
   set_tests_properties(page_in_${engine} PROPERTIES
     ENVIRONMENT CMAKE=${CMAKE_COMMAND} TIMEOUT 300)

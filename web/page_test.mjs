@@ -1,21 +1,22 @@
 // The page and the app in a real browser: one table of cases, each run in
 // every engine that can show what it checks.
-// Usage: node page_test.mjs chromium|firefox|webkit APP_FOLDER OUTPUT_FOLDER VERSION
-// The page is APP_FOLDER/index.html, opened from the disk or served with the
-// rest of the app.
+// Usage: node page_test.mjs chromium|firefox|webkit PAGE APP_FOLDER OUTPUT_FOLDER VERSION
+// PAGE is the single file, opened from the disk; APP_FOLDER is the app,
+// served by a test server or by Debian's nginx and Apache.
 import assert from "node:assert/strict";
 import { execFileSync } from "node:child_process";
-import { cpSync, mkdtempSync, readFileSync, rmSync, writeFileSync } from "node:fs";
+import { cpSync, mkdtempSync, readdirSync, readFileSync, rmSync, writeFileSync } from "node:fs";
 import { createRequire } from "node:module";
 import { tmpdir } from "node:os";
 import { join } from "node:path";
 import { fileURLToPath, pathToFileURL } from "node:url";
 import { after, before, test } from "node:test";
 import { browserIsGone, crashes, ENGINES, start, until } from "./test_browsers.mjs";
-import { AppServer } from "./test_server.mjs";
+import { AppServer, RealServer } from "./test_server.mjs";
 
-const [ENGINE, APP, OUTPUT, VERSION] = process.argv.slice(2);
-const PAGE = pathToFileURL(join(APP, "index.html")).href;
+const [ENGINE, PAGE_FILE, APP, OUTPUT, VERSION] = process.argv.slice(2);
+const PAGE = pathToFileURL(PAGE_FILE).href;
+const CMAKE = process.env.CMAKE ?? "cmake";
 const AXE = readFileSync(createRequire(import.meta.url).resolve("axe-core/axe.min.js"), "utf8");
 
 const Q = "Le patient est il un (H)omme , une (F)emme ou un (E)nfant ? ";
@@ -135,23 +136,36 @@ async function audit(browser, step) {
   assert.deepEqual(violations, [], `accessibility at ${step}`);
 }
 
-/** Whether the app's worker controls the page, and the caches it keeps. */
+/** Whether the app's worker controls the page, the caches it keeps, the
+ * page's version and its line on working offline. */
 function appState() {
   return caches.keys().then((names) => ({
     controlled: navigator.serviceWorker.controller !== null, caches: names,
     version: document.querySelector("footer p").textContent,
+    offline: document.getElementById("offline").textContent,
   }));
 }
 
-/** The cache of the app's copy in the folder `url`, at `version`. */
+/** The cache of the app's copy in the folder `url`, at `version`, as
+ * `named` gives it. */
 const cacheOf = (url, version) => `dep-${version} ${url}`;
+/** Cache names without the hash of the files they keep, in order. */
+const named = (names) => names.map((name) => name.replace(/^(dep-[^ -]+)-[0-9a-f]{16} /, "$1 ")).sort();
 
+const KEPT = "Disponible hors ligne sur cet appareil.";
+const KEPT_FILES = ["index.html", "manifest.webmanifest", "icon.svg", "icon-192.png", "icon-512.png"];
+const NOT_KEPT = "Pas disponible hors ligne : ";
+
+/** Opens the app at `url` and waits until its own worker keeps it and
+ * controls the page, and the page says so. */
 async function appServedBy(browser, url, version) {
   await open(browser, url);
-  await until(() => browser.run(() => navigator.serviceWorker.controller?.state === "activated"),
-    `the app of version ${version} to be installed and control the page`);
+  await until(() => browser.run((worker, kept) => navigator.serviceWorker.controller?.scriptURL === worker &&
+    navigator.serviceWorker.controller.state === "activated" &&
+    document.getElementById("offline").textContent === kept, `${url}service-worker.js`, KEPT),
+  `the app of version ${version} at ${url} to be kept, control the page and say so`);
   const seen = await browser.run(appState);
-  assert.ok(seen.caches.includes(cacheOf(url, version)), `${seen.caches} holds ${url} at ${version}`);
+  assert.ok(named(seen.caches).includes(cacheOf(url, version)), `${seen.caches} holds ${url} at ${version}`);
   return seen;
 }
 
@@ -168,14 +182,14 @@ async function newBrowser(options) {
 }
 
 /**
- * Runs `use(browser, server)` with a new browser and the app served from a
- * copy of its folder where `change(name, bytes)` gives each file's bytes
- * (null: no such file).
+ * A copy of the app's folder where `change(name, bytes)` gives each file's
+ * bytes (null: no such file), with its worker written again as the build
+ * writes it when `rebuilt`.
  */
-async function withApp(use, change = (name, bytes) => bytes) {
+function copyOfApp(change, rebuilt = false) {
   const folder = mkdtempSync(join(tmpdir(), "dep-app-"));
   cpSync(APP, folder, { recursive: true });
-  for (const name of ["index.html", "service-worker.js", "icon-512.png"]) {
+  for (const name of readdirSync(folder)) {
     const changed = change(name, readFileSync(join(folder, name)));
     if (changed === null) {
       rmSync(join(folder, name));
@@ -183,7 +197,21 @@ async function withApp(use, change = (name, bytes) => bytes) {
       writeFileSync(join(folder, name), changed);
     }
   }
-  const server = new AppServer(folder);
+  if (rebuilt) {
+    execFileSync(CMAKE, [`-DAPP=${folder}`, `-DVERSION=${VERSION}`, "-P",
+      fileURLToPath(new URL("../cmake/AppWorker.cmake", import.meta.url))]);
+  }
+  return folder;
+}
+
+/**
+ * Runs `use(browser, server)` with a new browser and the app served from a
+ * copy of its folder changed by `change` (copyOfApp), as IIS serves it when
+ * `iis`.
+ */
+async function withApp(use, change = (name, bytes) => bytes, { iis = false } = {}) {
+  const folder = copyOfApp(change);
+  const server = new AppServer(folder, { iis });
   await server.start();
   const browser = await newBrowser();
   try {
@@ -316,9 +344,11 @@ const CASES = [
       }
     }],
 
-  ["opened from a disk, the page asks for nothing and stores nothing", ENGINES, async () => {
+  ["opened from a disk, the page asks for nothing, stores nothing and says nothing of the app", ENGINES,
+    async () => {
     shared.requests?.splice(0);
     await open(shared, PAGE);
+    assert.equal(await shared.run(() => document.querySelectorAll("link, #offline").length), 0);
     await consult(shared, WORKED_ANSWERS, ["k"]);
     const stored = await shared.run(async () => [document.cookie, localStorage.length,
       sessionStorage.length, (await indexedDB.databases()).length, window.refusals ?? []]);
@@ -423,7 +453,7 @@ const CASES = [
       assert.match((await appServedBy(browser, server.url, "0.9.0")).version, /^dep 0\.9\.0,/);
       server.folder = APP;
       await browser.reload(); // the old version's worker answers, and finds the new one
-      await until(async () => (await browser.run(appState)).caches.join() === cacheOf(server.url, VERSION),
+      await until(async () => named((await browser.run(appState)).caches).join() === cacheOf(server.url, VERSION),
         "the new version's files in its cache, the old version's cache deleted");
       await browser.reload();
       await awaiting(browser, "answer");
@@ -443,7 +473,7 @@ const CASES = [
       server.folder = APP; // the first copy is updated
       await open(browser, first);
       const expected = [cacheOf(first, VERSION), cacheOf(next, VERSION), "dep-0.1"].sort().join();
-      await until(async () => (await browser.run(appState)).caches.sort().join() === expected,
+      await until(async () => named((await browser.run(appState)).caches).join() === expected,
         "the first copy's older caches deleted, the other copy's kept");
       await server.stop();
       for (const url of [first, next]) {
@@ -452,13 +482,118 @@ const CASES = [
       }
     }, asVersion("0.9.0"))],
 
-  ["an app whose worker cannot install is a page that works online", ENGINES, () => withApp(
-    async (browser, server) => {
-      await open(browser, server.url);
-      await until(() => server.requests.includes("/app/icon-512.png"), "the worker to try to install");
-      assert.equal((await consult(browser, WORKED_ANSWERS, ["k"])).transcript, `${WORKED_EXAMPLE}k`);
-      assert.equal((await browser.run(appState)).controlled, false);
-    }, (name, bytes) => (name === "icon-512.png" ? null : bytes))],
+  ["on nginx, Apache and IIS with the app's own files, every file carries the headers, and the app is kept " +
+    "and works with the server stopped", ENGINES, async () => {
+    const policy = readFileSync(join(APP, "index.html"), "utf8").match(/Content-Security-Policy" content="([^"]+)"/)[1];
+    const headers = { "content-security-policy": `${policy}; frame-ancestors 'none'`,
+      "x-content-type-options": "nosniff", "referrer-policy": "no-referrer" };
+    for (const server of [new RealServer("nginx", APP), new RealServer("apache", APP),
+      new AppServer(APP, { iis: true })]) {
+      const name = server.kind ?? "IIS";
+      await server.start();
+      let running = true;
+      const browser = await newBrowser();
+      try {
+        for (const file of ["", ...KEPT_FILES, "service-worker.js"]) {
+          const answer = await fetch(`${server.url}${file}`);
+          assert.equal(answer.status, 200, `${name}: ${file}`);
+          for (const [header, value] of Object.entries(headers)) {
+            assert.equal(answer.headers.get(header), value, `${name}: ${header} of ${file}`);
+          }
+        }
+        const manifest = await fetch(`${server.url}manifest.webmanifest`);
+        assert.equal(manifest.headers.get("content-type"), "application/manifest+json", name);
+        await appServedBy(browser, server.url, VERSION);
+        await audit(browser, `the app kept by ${name}`);
+        await server.stop();
+        running = false;
+        await browser.reload();
+        await awaiting(browser, "answer");
+        assert.equal((await consult(browser, WORKED_ANSWERS, ["k"])).transcript, `${WORKED_EXAMPLE}k`, name);
+        assert.deepEqual(await browser.run(() => window.refusals ?? []), [], name);
+      } finally {
+        await browser.close();
+        if (running) {
+          await server.stop();
+        }
+      }
+    }
+  }],
+
+  ["copies inside the app's folder and its other pages are not the app's: each copy runs its own " +
+    "version, offline too", ENGINES, () => withApp(async (browser, server) => {
+    const [outer, inner] = [server.url, server.urlOf("/app/essai/")];
+    server.folders.set("/app/essai/", APP);
+    writeFileSync(join(server.folders.get("/app/"), "notes.html"),
+      "<!DOCTYPE html><html lang=\"fr\"><title>Notes</title><p>Notes du service</p></html>");
+    await appServedBy(browser, outer, "0.9.0");
+    // The first visit to the copy inside is that copy's, not the outer copy's kept page.
+    assert.ok((await appServedBy(browser, inner, VERSION)).version.startsWith(`dep ${VERSION},`));
+    await browser.open(`${outer}notes.html`);
+    await until(async () => await browser.run(() => document.body?.textContent) === "Notes du service",
+      "the other page as the server gives it");
+    await server.stop();
+    for (const [url, version] of [[outer, "0.9.0"], [inner, VERSION]]) {
+      await open(browser, url);
+      assert.ok((await browser.run(appState)).version.startsWith(`dep ${version},`), url);
+      assert.equal((await consult(browser, WORKED_ANSWERS, ["k"])).transcript, `${WORKED_EXAMPLE}k`, url);
+    }
+  }, asVersion("0.9.0"))],
+
+  ["a change to the app's files without a new version reaches the device within two openings, and " +
+    "the old files go", ENGINES, () => withApp(async (browser, server) => {
+    const first = (await appServedBy(browser, server.url, VERSION)).caches;
+    const heading = "Débit expiratoire de pointe théorique";
+    const changed = copyOfApp((name, bytes) => (name === "index.html"
+      ? bytes.toString().replace(`<h1>${heading}</h1>`, `<h1>${heading} (essai)</h1>`) : bytes), true);
+    try {
+      server.folder = changed;
+      await browser.reload(); // the kept page, whose worker finds the new one
+      await until(async () => {
+        const { caches } = await browser.run(appState);
+        return caches.length === 1 && !first.includes(caches[0]) && named(caches)[0] === cacheOf(server.url, VERSION);
+      }, "the changed files kept, in place of the others");
+      await browser.reload();
+      await awaiting(browser, "answer");
+      assert.equal(await browser.run(() => document.querySelector("h1").textContent), `${heading} (essai)`);
+    } finally {
+      rmSync(changed, { recursive: true });
+    }
+  })],
+
+  ["an app whose worker cannot keep a file says which and what the server answered, and works online: " +
+    "IIS without the app's web.config", ENGINES, () => withApp(async (browser, server) => {
+    await open(browser, server.url);
+    const line = await until(() => browser.run(() => document.getElementById("offline").textContent),
+      "the line on working offline");
+    assert.equal(line, `${NOT_KEPT}manifest.webmanifest : 404`);
+    assert.equal((await consult(browser, WORKED_ANSWERS, ["k"])).transcript, `${WORKED_EXAMPLE}k`);
+    assert.equal((await browser.run(appState)).controlled, false);
+    await audit(browser, "the app that cannot be kept");
+  }, (name, bytes) => (name === "web.config" ? null : bytes), { iis: true })],
+
+  ["an app at an address that is not HTTPS, or in a browser without service workers, says so",
+    ["chromium"], async () => {
+      const server = new AppServer(APP);
+      await server.start();
+      // A name for this machine: it is not the device itself to the browser.
+      const browser = await newBrowser({ resolve: "MAP dep.test 127.0.0.1" });
+      try {
+        for (const [url, script, reason] of [
+          [server.url.replace("127.0.0.1", "dep.test"), "", "l’adresse n’est pas en HTTPS"],
+          [server.url, "delete Navigator.prototype.serviceWorker;", "ce navigateur ne garde pas d’application"]]) {
+          await browser.beforeEachDocument(script);
+          await open(browser, url);
+          const line = await until(() => browser.run(() => document.getElementById("offline").textContent),
+            "the line on working offline");
+          assert.equal(line, `${NOT_KEPT}${reason}`);
+          assert.equal((await consult(browser, WORKED_ANSWERS, ["k"])).transcript, `${WORKED_EXAMPLE}k`);
+        }
+      } finally {
+        await browser.close();
+        await server.stop();
+      }
+    }],
 
   ["Chromium offers the served app to be installed", ["chromium"], () => withApp(
     async (browser, server) => {

@@ -22,7 +22,8 @@ const CHROMIUM_ARGUMENTS = ["--no-sandbox", "--disable-gpu", "--disable-quic", "
 /**
  * A new browser of `engine` on a blank page, in the dark colour scheme when
  * `dark`, keeping what it stores in the folder `profile` when given, so that a
- * browser started again on it finds it there (Chromium and Firefox). Its
+ * browser started again on it finds it there (Chromium and Firefox), finding
+ * host names by the rules `resolve` ("MAP name address", Chromium). Its
  * `run(fn, ...args)` gives what `fn(...args)` gives in the page, once its
  * promise settles (`fn` may also be a script's source); `press(...keys)`
  * presses each key in turn, a name ("Enter", "Shift", "ArrowUp") or a
@@ -30,7 +31,7 @@ const CHROMIUM_ARGUMENTS = ["--no-sandbox", "--disable-gpu", "--disable-quic", "
  * URL the page asked for, where the browser tells (not WebKit's); `close()`
  * closes it, if it has not gone already.
  */
-export async function start(engine, { dark = false, profile } = {}) {
+export async function start(engine, { dark = false, profile, resolve } = {}) {
   if (engine === "webkit") {
     return startWebKit(dark);
   }
@@ -39,7 +40,8 @@ export async function start(engine, { dark = false, profile } = {}) {
     extraPrefsFirefox: dark ? { "layout.css.prefers-color-scheme.content-override": 0 } : {},
   } : {
     executablePath: "/usr/bin/chromium", userDataDir: profile,
-    args: [...CHROMIUM_ARGUMENTS, ...(dark ? ["--force-dark-mode"] : [])],
+    args: [...CHROMIUM_ARGUMENTS, ...(dark ? ["--force-dark-mode"] : []),
+      ...(resolve ? [`--host-resolver-rules=${resolve}`] : [])],
   });
   // A page of its own, in front: the first tab of a headless Firefox never
   // has the focus, so nothing on it would ever show the focus.
@@ -150,7 +152,7 @@ async function startWebKit(dark) {
 }
 
 /** A TCP port nothing listens on now. */
-function freePort() {
+export function freePort() {
   return new Promise((resolve, reject) => {
     const server = createServer().listen(0, "127.0.0.1", () => {
       const { port } = server.address();

@@ -1,10 +1,17 @@
-// A static web server for the app's tests: it serves one folder at /app/ on
-// 127.0.0.1, and others beside it (copies of the app on one origin), can be
-// stopped and started again on the same port (the app's origin), can serve
-// another folder instead, and notes every request.
+// Web servers for the app's tests. AppServer serves one folder at /app/ on
+// 127.0.0.1, and others beside it or inside it (copies of the app on one
+// origin), can be stopped and started again on the same port (the app's
+// origin), can serve another folder instead, and notes every request; with
+// `iis`, it serves files as IIS 10 does. RealServer runs Debian's nginx or
+// Apache on a folder served at /app/, with the app's own nginx.conf or
+// .htaccess.
+import { spawn } from "node:child_process";
+import { chmodSync, cpSync, mkdtempSync, rmSync, writeFileSync } from "node:fs";
 import { readFile } from "node:fs/promises";
 import { createServer } from "node:http";
+import { tmpdir } from "node:os";
 import { extname, join } from "node:path";
+import { freePort, until } from "./test_browsers.mjs";
 
 const TYPES = {
   ".html": "text/html; charset=utf-8",
@@ -14,10 +21,50 @@ const TYPES = {
   ".png": "image/png",
 };
 
+// The types IIS 10 serves as it comes, for the kinds of file a web app may
+// have (its map has Office documents, media and more beside them, but not
+// .webmanifest): any other file is not found.
+const IIS_TYPES = {
+  ".css": "text/css", ".gif": "image/gif", ".htm": "text/html", ".html": "text/html",
+  ".ico": "image/x-icon", ".jpg": "image/jpeg", ".js": "application/javascript",
+  ".json": "application/json", ".png": "image/png", ".svg": "image/svg+xml", ".txt": "text/plain",
+  ".woff": "font/x-woff", ".woff2": "application/font-woff2", ".xml": "text/xml",
+};
+
+/**
+ * What IIS makes of the web.config files `configs` (from the outermost
+ * folder in): the MIME map and the headers it adds, or an error when a
+ * type is added twice (IIS's 500.19).
+ */
+function iisConfiguration(configs) {
+  const types = { ...IIS_TYPES };
+  const headers = {};
+  for (const config of configs) {
+    for (const [, element, attributes] of config.matchAll(/<(remove|mimeMap|add)\s([^>]*)\/>/g)) {
+      const attribute = (name) => attributes.match(new RegExp(`${name}="([^"]*)"`))?.[1];
+      const extension = attribute("fileExtension");
+      if (element === "mimeMap" && extension in types) {
+        return { error: `${extension} added twice` };
+      }
+      if (element === "mimeMap") {
+        types[extension] = attribute("mimeType");
+      } else if (element === "add") {
+        headers[attribute("name")] = attribute("value");
+      } else if (extension !== undefined) {
+        delete types[extension];
+      } else {
+        delete headers[attribute("name")];
+      }
+    }
+  }
+  return { types, headers };
+}
+
 export class AppServer {
-  constructor(folder) {
+  constructor(folder, { iis = false } = {}) {
     /** The folder served at each path, /app/ first. */
     this.folders = new Map([["/app/", folder]]);
+    this.iis = iis;
     this.port = 0; // any free port at the first start
     /** The path of every request that reached the server, in order. */
     this.requests = [];
@@ -38,23 +85,42 @@ export class AppServer {
     this.folders.set("/app/", folder);
   }
 
+  /** The status, headers and body of the answer to `path`. */
+  async answer(path) {
+    // The innermost folder that holds the path, and those around it.
+    const around = [...this.folders].filter(([at]) => path.startsWith(at))
+      .sort(([a], [b]) => a.length - b.length);
+    const [prefix, folder] = around.at(-1) ?? ["", null];
+    const name = path.slice(prefix.length) || "index.html";
+    let types = TYPES;
+    let headers = {};
+    if (this.iis) {
+      const configs = await Promise.all(around.map(([, f]) => readFile(join(f, "web.config"), "utf8")
+        .catch(() => "")));
+      const configuration = iisConfiguration(configs);
+      if (configuration.error) {
+        return [500, {}, configuration.error];
+      }
+      ({ types, headers } = configuration);
+    }
+    if (folder === null || name.includes("/") || !(extname(name) in types) || name === "web.config") {
+      return [404, headers, ""];
+    }
+    try {
+      const body = await readFile(join(folder, name));
+      return [200, { ...headers, "Content-Type": types[extname(name)] }, body];
+    } catch {
+      return [404, headers, ""];
+    }
+  }
+
   async start() {
     this.server = createServer(async (request, response) => {
       const path = new URL(request.url, this.url).pathname;
       this.requests.push(path);
-      const [prefix, folder] = [...this.folders].find(([at]) => path.startsWith(at)) ?? ["", null];
-      const name = path.slice(prefix.length) || "index.html";
-      try {
-        if (folder === null || name.includes("/")) {
-          throw new Error("not a file of the app");
-        }
-        const body = await readFile(join(folder, name));
-        response.writeHead(200, { "Content-Type": TYPES[extname(name)] ?? "text/plain" });
-        response.end(body);
-      } catch {
-        response.writeHead(404);
-        response.end();
-      }
+      const [status, headers, body] = await this.answer(path);
+      response.writeHead(status, headers);
+      response.end(body);
     });
     await new Promise((resolve) => this.server.listen(this.port, "127.0.0.1", resolve));
     this.port = this.server.address().port;
@@ -65,5 +131,81 @@ export class AppServer {
     const closed = new Promise((resolve) => this.server.close(resolve));
     this.server.closeAllConnections();
     await closed;
+  }
+}
+
+// A server's whole configuration, in a folder of its own: the app's folder
+// at /app/ of a document root, with the app's own file for that server.
+const CONFIGURATIONS = {
+  nginx: (work, port) => `daemon off;
+master_process off;
+pid ${work}/nginx.pid;
+events {}
+http {
+  include /etc/nginx/mime.types;
+  default_type application/octet-stream;
+  access_log off;
+  ${["client_body", "proxy", "fastcgi", "uwsgi", "scgi"].map((t) => `${t}_temp_path ${work}/${t};`).join(" ")}
+  server {
+    listen 127.0.0.1:${port};
+    root ${work}/root;
+    location /app/ { include ${work}/root/app/nginx.conf; }
+  }
+}
+`,
+  // As root, Apache serves as www-data.
+  apache: (work, port) => `ServerRoot ${work}
+ServerName 127.0.0.1
+Listen 127.0.0.1:${port}
+PidFile ${work}/apache2.pid
+DefaultRuntimeDir ${work}
+ErrorLog ${work}/error.log
+${process.getuid() === 0 ? "User www-data\nGroup www-data" : ""}
+${["mpm_event", "authz_core", "dir", "mime", "headers"]
+    .map((m) => `LoadModule ${m}_module /usr/lib/apache2/modules/mod_${m}.so`).join("\n")}
+TypesConfig /etc/mime.types
+DirectoryIndex index.html
+DocumentRoot ${work}/root
+<Directory ${work}/root>
+  AllowOverride FileInfo
+  Require all granted
+</Directory>
+`,
+};
+
+export class RealServer {
+  /** `kind` is nginx or apache; `folder` is served at /app/. */
+  constructor(kind, folder) {
+    this.kind = kind;
+    this.folder = folder;
+    this.process = null;
+  }
+
+  get url() {
+    return `http://127.0.0.1:${this.port}/app/`;
+  }
+
+  async start() {
+    this.port = await freePort();
+    this.work = mkdtempSync(join(tmpdir(), `dep-${this.kind}-`));
+    chmodSync(this.work, 0o755); // for Apache's www-data
+    const root = join(this.work, "root");
+    cpSync(this.folder, join(root, "app"), { recursive: true });
+    const config = join(this.work, `${this.kind}.conf`);
+    writeFileSync(config, CONFIGURATIONS[this.kind](this.work, this.port));
+    const [program, ...options] = this.kind === "nginx"
+      ? ["/usr/sbin/nginx", "-e", join(this.work, "error.log"), "-p", this.work, "-c", config]
+      : ["/usr/sbin/apache2", "-f", config, "-DFOREGROUND"];
+    this.process = spawn(program, options, { stdio: ["ignore", "ignore", "pipe"] });
+    this.exited = new Promise((resolve) => this.process.on("exit", resolve));
+    this.process.stderr.on("data", (text) => process.stderr.write(text));
+    await until(async () => (await fetch(this.url)).status === 200, `${this.kind} to serve the app`);
+  }
+
+  /** Stops, and waits until the server has ended. */
+  async stop() {
+    this.process.kill("SIGTERM");
+    await this.exited;
+    rmSync(this.work, { recursive: true, force: true });
   }
 }

@@ -1,0 +1,59 @@
+"use strict";
+// What the page does as the web app, and only there: its service worker
+// keeps the app's files on the device, and a line says whether the app works
+// offline on this device, and why not when it cannot.
+
+/**
+ * What the line says: `secure` is whether the address allows service
+ * workers (HTTPS, or the device itself), `workers` whether the browser has
+ * them, and `word` what this copy's worker said: `{ kept }` once it holds
+ * every file or not, `{ refused }` when the server refused it one. Empty
+ * until there is something to say.
+ */
+function offlineStatus(secure, workers, word) {
+  const not = "Pas disponible hors ligne : ";
+  if (!secure) {
+    return `${not}l’adresse n’est pas en HTTPS`;
+  }
+  if (!workers) {
+    return `${not}ce navigateur ne garde pas d’application`;
+  }
+  if (word?.refused !== undefined) {
+    return `${not}${word.refused}`;
+  }
+  return word?.kept ? "Disponible hors ligne sur cet appareil." : "";
+}
+
+if (typeof module === "object") {
+  module.exports = { offlineStatus };
+} else {
+  addEventListener("DOMContentLoaded", () => {
+    const line = document.getElementById("offline");
+    const say = (word) => {
+      line.textContent = offlineStatus(isSecureContext, "serviceWorker" in navigator, word);
+    };
+    if (!isSecureContext || !("serviceWorker" in navigator)) {
+      say();
+      return;
+    }
+    // Only this copy's worker speaks for it: a copy in a folder above this
+    // one has a worker of its own.
+    const folder = new URL(".", location.href).href;
+    navigator.serviceWorker.addEventListener("message", (event) => {
+      if (event.data?.folder === folder) {
+        say(event.data);
+      }
+    });
+    navigator.serviceWorker.startMessages();
+    // Once the page is on the screen, the worker keeps the app's files; one
+    // that keeps them already says whether it still has them all.
+    addEventListener("load", async () => {
+      try {
+        const registration = await navigator.serviceWorker.register("service-worker.js");
+        registration.active?.postMessage("kept?");
+      } catch (error) {
+        say({ refused: `service-worker.js : ${error.message}` });
+      }
+    });
+  });
+}

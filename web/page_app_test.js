@@ -1,0 +1,22 @@
+"use strict";
+// The app's line on whether it works offline, for each thing that can stop it.
+const assert = require("node:assert/strict");
+const { offlineStatus } = require("./page_app.js");
+
+const NOT = "Pas disponible hors ligne : ";
+// Whether the address allows workers, whether the browser has them, what
+// this copy's worker said, and the line.
+const cases = [
+  [false, false, undefined, `${NOT}l’adresse n’est pas en HTTPS`],
+  [false, true, { kept: true }, `${NOT}l’adresse n’est pas en HTTPS`],
+  [true, false, undefined, `${NOT}ce navigateur ne garde pas d’application`],
+  [true, true, undefined, ""],
+  [true, true, { kept: false }, ""],
+  [true, true, { kept: true }, "Disponible hors ligne sur cet appareil."],
+  [true, true, { refused: "manifest.webmanifest : 404" }, `${NOT}manifest.webmanifest : 404`],
+];
+
+for (const [secure, workers, word, line] of cases) {
+  assert.equal(offlineStatus(secure, workers, word), line, JSON.stringify([secure, workers, word]));
+}
+console.log(`${cases.length} situations told as expected`);
