@@ -1,8 +1,9 @@
 // The web page's weight and speed in headless Chromium.
 //
-// Usage: node bench/page_bench.mjs APP_FOLDER [LOADS]
+// Usage: node bench/page_bench.mjs PAGE APP_FOLDER [LOADS]
 //
-// Prints the page's size, raw and gzipped, and the app's; the time from
+// Prints the size of the page (the single file PAGE) and of the app's
+// index.html, raw and gzipped, and the app's; the time from
 // navigation to the first question, as the median of LOADS loads (15 by
 // default, after a warm-up) of the page and of a plain page that writes the
 // same question from an inline script (the floor), loaded in turn: once the
@@ -19,7 +20,7 @@ import { gzipSync } from "node:zlib";
 import { start, until } from "../web/test_browsers.mjs";
 import { AppServer } from "../web/test_server.mjs";
 
-const [app, loadsArgument] = process.argv.slice(2);
+const [single, app, loadsArgument] = process.argv.slice(2);
 const LOADS = Number(loadsArgument ?? 15);
 const QUESTION = "Le patient est il un (H)omme , une (F)emme ou un (E)nfant ? ";
 
@@ -102,13 +103,15 @@ async function replies(browser, url) {
   return browser.run(() => probe.replies);
 }
 
-const page = readFileSync(join(app, "index.html"));
-console.log(`page: ${kib(page.length)}, gzipped ${kib(gzipSync(page, { level: 9 }).length)}`);
+for (const [name, file] of [["page", single], ["app's page", join(app, "index.html")]]) {
+  const page = readFileSync(file);
+  console.log(`${name}: ${kib(page.length)}, gzipped ${kib(gzipSync(page, { level: 9 }).length)}`);
+}
 const files = readdirSync(app);
 console.log(`app: ${files.length} files, ${kib(files.reduce((sum, f) => sum + statSync(join(app, f)).size, 0))}`);
 
 const folder = mkdtempSync(join(tmpdir(), "dep-bench-"));
-cpSync(join(app, "index.html"), join(folder, "index.html"));
+cpSync(single, join(folder, "index.html"));
 writeFileSync(join(folder, "floor.html"), FLOOR);
 const server = new AppServer(app);
 await server.start();
