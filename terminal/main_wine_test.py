@@ -290,9 +290,11 @@ class Installer(unittest.TestCase):
         cls.env = dict(os.environ, WINEPREFIX=cls.prefix, WINEDEBUG="-all",
                        WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d")
         cls.wineserver = shutil.which("wineserver", path=os.path.dirname(WINE)) or "wineserver"
-        subprocess.run([cls.wineserver, "-p"], env=cls.env, check=True)
-        subprocess.run([WINE, "wineboot", "-i"], env=cls.env, check=True,
-                       stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        # Wine's server and services, detached from the test's output, which
+        # they would otherwise hold open.
+        for command in ([cls.wineserver, "-p"], [WINE, "wineboot", "-i"]):
+            subprocess.run(command, env=cls.env, check=True, stdin=subprocess.DEVNULL,
+                           stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         cls.package = os.environ["DEP_MSI"]
         cls.next_package = os.environ["DEP_NEXT_MSI"]
 
@@ -329,8 +331,9 @@ class Installer(unittest.TestCase):
     def shortcuts(self):
         # Wine puts a package's Start-menu entries in the user's Start menu
         # even for the whole machine, where Windows puts them in ProgramData.
-        return glob.glob(os.path.join(self.prefix, "drive_c", "**", "Start Menu", "Programs", "dep.lnk"),
-                         recursive=True)
+        menus = ["ProgramData", os.path.join("users", "*", "AppData", "Roaming")]
+        return [link for menu in menus for link in glob.glob(os.path.join(
+            self.prefix, "drive_c", menu, "Microsoft", "Windows", "Start Menu", "Programs", "dep.lnk"))]
 
     def leftovers(self):
         folder = self.unix(self.FOLDER)
