@@ -136,13 +136,12 @@ async function audit(browser, step) {
   assert.deepEqual(violations, [], `accessibility at ${step}`);
 }
 
-/** Whether the app's worker controls the page, the caches it keeps, the
- * page's version and its line on working offline. */
+/** Whether the app's worker controls the page, the caches it keeps and the
+ * page's version. */
 function appState() {
   return caches.keys().then((names) => ({
     controlled: navigator.serviceWorker.controller !== null, caches: names,
     version: document.querySelector("footer p").textContent,
-    offline: document.getElementById("offline").textContent,
   }));
 }
 
@@ -155,6 +154,10 @@ const named = (names) => names.map((name) => name.replace(/^(dep-[^ -]+)-[0-9a-f
 const KEPT = "Disponible hors ligne sur cet appareil.";
 const KEPT_FILES = ["index.html", "manifest.webmanifest", "icon.svg", "icon-192.png", "icon-512.png"];
 const NOT_KEPT = "Pas disponible hors ligne : ";
+
+/** The app's line on working offline, once it says something. */
+const offlineLine = (browser) => until(() => browser.run(() => document.getElementById("offline").textContent),
+  "the line on working offline");
 
 /** Opens the app at `url` and waits until its own worker keeps it and
  * controls the page, and the page says so. */
@@ -564,8 +567,7 @@ const CASES = [
   ["an app whose worker cannot keep a file says which and what the server answered, and works online: " +
     "IIS without the app's web.config", ENGINES, () => withApp(async (browser, server) => {
     await open(browser, server.url);
-    const line = await until(() => browser.run(() => document.getElementById("offline").textContent),
-      "the line on working offline");
+    const line = await offlineLine(browser);
     assert.equal(line, `${NOT_KEPT}manifest.webmanifest : 404`);
     assert.equal((await consult(browser, WORKED_ANSWERS, ["k"])).transcript, `${WORKED_EXAMPLE}k`);
     assert.equal((await browser.run(appState)).controlled, false);
@@ -584,8 +586,7 @@ const CASES = [
           [server.url, "delete Navigator.prototype.serviceWorker;", "ce navigateur ne garde pas d’application"]]) {
           await browser.beforeEachDocument(script);
           await open(browser, url);
-          const line = await until(() => browser.run(() => document.getElementById("offline").textContent),
-            "the line on working offline");
+          const line = await offlineLine(browser);
           assert.equal(line, `${NOT_KEPT}${reason}`);
           assert.equal((await consult(browser, WORKED_ANSWERS, ["k"])).transcript, `${WORKED_EXAMPLE}k`);
         }

@@ -103,7 +103,7 @@ export class AppServer {
       }
       ({ types, headers } = configuration);
     }
-    if (folder === null || name.includes("/") || !(extname(name) in types) || name === "web.config") {
+    if (folder === null || name.includes("/") || !(extname(name) in types)) {
       return [404, headers, ""];
     }
     try {
