@@ -1,7 +1,8 @@
 #!/usr/bin/env python3
 """dep.exe as a Windows program under Wine: with piped standard streams, on a
 pseudo-terminal, which Wine turns into a Windows console, and installed by its
-Windows Installer package.
+Windows Installer package; and the rule by which a run that Wine itself failed
+is run again.
 
 Usage: main_wine_test.py WINE DEP_EXE [TEST_CLASS...]
 The installer's tests take the package from the environment: DEP_MSI, and
@@ -23,6 +24,8 @@ import tempfile
 import termios
 import time
 import unittest
+
+import wine_run
 
 WINE = ""
 DEP = ""
@@ -58,8 +61,17 @@ def crlf(text):
 
 def run_piped(data, stdout=subprocess.PIPE, program=None, env=None):
     """Runs dep.exe (or `program`) with `data` on a pipe whose writing end
-    stays open, so that a read beyond the data would block rather than end.
-    Returns (out, err, status), status None when it did not end in time."""
+    stays open, so that a read beyond the data would block rather than end;
+    again when Wine, not the program, failed. Returns (out, err, status),
+    status None when it did not end in time."""
+    for _ in range(wine_run.ATTEMPTS):
+        out, err, status = run_piped_once(data, stdout, program, env)
+        if not wine_run.failed_in_wine(status, out, err):
+            break
+    return out, err, status
+
+
+def run_piped_once(data, stdout, program, env):
     process = subprocess.Popen([WINE, program or DEP], stdin=subprocess.PIPE, stdout=stdout,
                                stderr=subprocess.PIPE, env=env)
     process.stdin.write(data)
@@ -272,6 +284,45 @@ class OnAConsole(unittest.TestCase):
         self.assertTrue(visible(session.screen).endswith(visible(ON_THE_CONSOLE.encode())),
                         visible(session.screen))
         self.assertEqual(session.settings(), session.before)
+
+
+class WineFaults(unittest.TestCase):
+    """Runs that Wine, not the program, failed are run again; no other is."""
+
+    def test_only_a_silent_failure_or_a_fault_wine_reports_is_wines(self):
+        loader = b"Inconsistency detected by ld.so: dl-fini.c: 87: _dl_fini: Assertion failed!\n"
+        for status, out, err, wines in (
+                (1, b"", b"", True),
+                (0, b"[  PASSED  ] 1 test.\n", loader, True),
+                (127, b"", loader, True),
+                (1, b"", b"wine client error:0: recvmsg: Connection reset by peer\n", True),
+                (0, b"", b"", False),
+                (1, b"[  FAILED  ] 1 test.\n", b"", False),
+                (1, b"", b"dep: impossible d ecrire la sortie standard: ...\r\n", False),
+                (None, b"", b"", False)):
+            self.assertEqual(wine_run.failed_in_wine(status, out, err), wines, (status, out, err))
+
+    def test_a_run_wine_failed_is_run_again_and_the_last_one_counts(self):
+        folder = tempfile.mkdtemp(prefix="dep-wine-run-")
+        self.addCleanup(shutil.rmtree, folder)
+        runs = os.path.join(folder, "runs")
+
+        def through_wine_run(script):
+            # /bin/sh stands in for Wine: the script counts its runs in a file.
+            with open(os.path.join(folder, "program"), "w") as program:
+                program.write(f"echo run >> {runs}\n{script}\n")
+            if os.path.exists(runs):
+                os.remove(runs)
+            result = subprocess.run([sys.executable, wine_run.__file__, "/bin/sh", program.name],
+                                    capture_output=True, timeout=PATIENCE)
+            with open(runs) as counted:
+                return result.returncode, result.stdout, len(counted.readlines())
+
+        self.assertEqual(through_wine_run(f'[ $(wc -l < {runs}) -ge 2 ] && echo ok || exit 1'),
+                         (0, b"ok\n", 2))
+        self.assertEqual(through_wine_run("exit 1"), (1, b"", 3))
+        self.assertEqual(through_wine_run("echo FAILED; exit 1"), (1, b"FAILED\n", 1))
+        self.assertEqual(through_wine_run("exit 0"), (0, b"", 1))
 
 
 class Installer(unittest.TestCase):
