@@ -64,10 +64,7 @@ def run_piped(data, stdout=subprocess.PIPE, program=None, env=None):
     stays open, so that a read beyond the data would block rather than end;
     again when Wine, not the program, failed. Returns (out, err, status),
     status None when it did not end in time."""
-    for _ in range(wine_run.ATTEMPTS):
-        out, err, status = run_piped_once(data, stdout, program, env)
-        if not wine_run.failed_in_wine(status, out, err):
-            break
+    status, out, err = wine_run.rerun(lambda: run_piped_once(data, stdout, program, env))
     return out, err, status
 
 
@@ -99,7 +96,7 @@ def run_piped_once(data, stdout, program, env):
     for f in (process.stdout, process.stderr):
         if f is not None:
             f.close()
-    return out, err, status
+    return status, out, err
 
 
 class Piped(unittest.TestCase):

@@ -28,27 +28,32 @@ def failed_in_wine(status, out, err):
     return status not in (None, 0) and out == b"" and err == b""
 
 
-def run(command, attempts=ATTEMPTS, **options):
-    """Runs `command` until a run is not Wine's fault, at most `attempts`
-    times; returns the last run, with its standard streams as bytes."""
-    result = subprocess.run(command, capture_output=True, **options)
-    for attempt in range(2, attempts + 1):
-        if not failed_in_wine(result.returncode, result.stdout, result.stderr):
+def rerun(run_once):
+    """Calls `run_once`, which runs the program and returns its (status, out,
+    err), until a run is not Wine's fault, at most ATTEMPTS times; returns
+    the last run's."""
+    result = run_once()
+    for attempt in range(2, ATTEMPTS + 1):
+        if not failed_in_wine(*result):
             break
-        sys.stderr.write(f"wine_run: Wine failed on its own (status {result.returncode}, "
-                         f"{len(result.stderr)} bytes on standard error): run {attempt} of {attempts}\n")
+        sys.stderr.write(f"wine_run: Wine failed on its own (status {result[0]}, "
+                         f"{len(result[2])} bytes on standard error): run {attempt} of {ATTEMPTS}\n")
         sys.stderr.flush()
-        result = subprocess.run(command, capture_output=True, **options)
+        result = run_once()
     return result
 
 
 def main():
-    result = run(sys.argv[1:], stdin=subprocess.DEVNULL)
-    sys.stdout.buffer.write(result.stdout)
+    def run_once():
+        done = subprocess.run(sys.argv[1:], stdin=subprocess.DEVNULL, capture_output=True)
+        return done.returncode, done.stdout, done.stderr
+
+    status, out, err = rerun(run_once)
+    sys.stdout.buffer.write(out)
     sys.stdout.flush()
-    sys.stderr.buffer.write(result.stderr)
+    sys.stderr.buffer.write(err)
     sys.stderr.flush()
-    return result.returncode if result.returncode >= 0 else 128 - result.returncode
+    return status if status >= 0 else 128 - status
 
 
 if __name__ == "__main__":
