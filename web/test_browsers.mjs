@@ -106,8 +106,8 @@ async function startWebKit(dark) {
   // In a process group of its own, with the MiniBrowser it starts.
   const service = spawn("/usr/bin/WebKitWebDriver", [`--port=${port}`],
     { stdio: ["ignore", "ignore", "pipe"], detached: true });
-  // The MiniBrowser says so when its web process crashes (now and then, in its
-  // garbage collector); WebDriver then fails in many ways, or not at all.
+  // The MiniBrowser says so when its web process crashes; WebDriver then
+  // fails in many ways ("page crash or hang", no active element), or not at all.
   service.stderr.on("data", (text) => {
     crashes.count += (String(text).match(/WebProcess CRASHED/g) ?? []).length;
   });
