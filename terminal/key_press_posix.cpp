@@ -11,7 +11,7 @@
 #include <cstdio>
 #include <span>
 
-#include "terminal/key_bytes.hpp"
+#include "terminal/posix_key.hpp"
 
 namespace dep {
 namespace {

@@ -1,4 +1,4 @@
-#include "terminal/console_key.hpp"
+#include "terminal/windows_key.hpp"
 
 #include <cstdint>
 
@@ -35,7 +35,7 @@ bool shows(char16_t unit) {
 
 }  // namespace
 
-bool ConsoleKeyWait::take(const ConsoleKeyEvent& event) noexcept {
+bool WindowsKeyWait::take(const WindowsKeyEvent& event) noexcept {
   if (!event.key_down || is_modifier(event.virtual_key)) {
     return false;
   }

@@ -1,4 +1,4 @@
-#include "terminal/key_bytes.hpp"
+#include "terminal/posix_key.hpp"
 
 #include <gtest/gtest.h>
 
@@ -142,7 +142,7 @@ constexpr auto kCases = std::to_array<Case>({
     {"three quarters of an emoji", "\xf0\x9f\x98", 0, false},
 });
 
-TEST(KeyBytes, SplitsOffTheFirstKeyAndTellsWhetherItShows) {
+TEST(PosixKey, SplitsOffTheFirstKeyAndTellsWhetherItShows) {
   for (const Case& c : kCases) {
     const std::vector<unsigned char> bytes(c.bytes.begin(), c.bytes.end());
     EXPECT_EQ(split_key(bytes), (KeySplit{c.length, c.printable})) << c.what;

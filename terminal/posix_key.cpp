@@ -1,4 +1,4 @@
-#include "terminal/key_bytes.hpp"
+#include "terminal/posix_key.hpp"
 
 #include <cstddef>
 #include <span>

@@ -8,12 +8,12 @@
 #include <cstdio>
 #include <string_view>
 
-#include "terminal/console_key.hpp"
+#include "terminal/windows_key.hpp"
 
 namespace dep {
 namespace {
 
-bool is_console(HANDLE handle) {
+bool is_windows_console(HANDLE handle) {
   DWORD mode = 0;
   return handle != nullptr && handle != INVALID_HANDLE_VALUE && GetConsoleMode(handle, &mode) != 0;
 }
@@ -30,7 +30,7 @@ int echo(std::u16string_view text) {
   }
   const auto size = static_cast<DWORD>(text.size());
   const HANDLE output = GetStdHandle(STD_OUTPUT_HANDLE);
-  if (is_console(output)) {
+  if (is_windows_console(output)) {
     DWORD written = 0;
     return WriteConsoleW(output, wide.data(), size, &written, nullptr) != 0 && written == size
                ? 0
@@ -55,13 +55,13 @@ int echo(std::u16string_view text) {
 
 int wait_for_key_press() {
   const HANDLE input = GetStdHandle(STD_INPUT_HANDLE);
-  if (!is_console(input)) {
+  if (!is_windows_console(input)) {
     return 0;  // a pipe, a file or NUL: no key to wait for
   }
   // Type-ahead and the key-up of the Enter that ended the last answer are not
   // the key. Key events are read raw, so the input mode stays as it is.
   (void)FlushConsoleInputBuffer(input);
-  ConsoleKeyWait wait;
+  WindowsKeyWait wait;
   for (;;) {
     INPUT_RECORD record{};
     DWORD got = 0;
@@ -74,7 +74,7 @@ int wait_for_key_press() {
     // INPUT_RECORD and its character are unions that EventType tags.
     // NOLINTBEGIN(cppcoreguidelines-pro-type-union-access)
     const KEY_EVENT_RECORD& key = record.Event.KeyEvent;
-    const ConsoleKeyEvent event{key.bKeyDown != FALSE, key.wVirtualKeyCode,
+    const WindowsKeyEvent event{key.bKeyDown != FALSE, key.wVirtualKeyCode,
                                 static_cast<char16_t>(key.uChar.UnicodeChar)};
     // NOLINTEND(cppcoreguidelines-pro-type-union-access)
     if (wait.take(event)) {

@@ -1,4 +1,4 @@
-#include "terminal/console_key.hpp"
+#include "terminal/windows_key.hpp"
 
 #include <gtest/gtest.h>
 
@@ -12,10 +12,10 @@
 namespace dep {
 namespace {
 
-constexpr ConsoleKeyEvent down(std::uint16_t key, char16_t character = 0) {
+constexpr WindowsKeyEvent down(std::uint16_t key, char16_t character = 0) {
   return {true, key, character};
 }
-constexpr ConsoleKeyEvent up(std::uint16_t key, char16_t character = 0) {
+constexpr WindowsKeyEvent up(std::uint16_t key, char16_t character = 0) {
   return {false, key, character};
 }
 
@@ -24,10 +24,10 @@ struct Outcome {
   std::u16string echo;
 };
 
-Outcome wait_through(std::initializer_list<ConsoleKeyEvent> events) {
-  ConsoleKeyWait wait;
+Outcome wait_through(std::initializer_list<WindowsKeyEvent> events) {
+  WindowsKeyWait wait;
   std::size_t taken = 0;
-  for (const ConsoleKeyEvent& event : events) {
+  for (const WindowsKeyEvent& event : events) {
     ++taken;
     if (wait.take(event)) {
       return {taken, std::u16string(wait.echo())};
@@ -36,7 +36,7 @@ Outcome wait_through(std::initializer_list<ConsoleKeyEvent> events) {
   return {};
 }
 
-TEST(ConsoleKey, OnlyAKeyDownThatIsNotAModifierEndsTheWait) {
+TEST(WindowsKey, OnlyAKeyDownThatIsNotAModifierEndsTheWait) {
   // Windows' virtual-key codes: Shift, Ctrl, Alt, Caps Lock, left and right
   // Windows keys, Num Lock, Scroll Lock, and left and right Shift, Ctrl, Alt.
   for (const std::uint16_t modifier : std::initializer_list<std::uint16_t>{
@@ -58,10 +58,10 @@ TEST(ConsoleKey, OnlyAKeyDownThatIsNotAModifierEndsTheWait) {
   EXPECT_EQ(wait_through({up(0x41, u'a')}).events_taken, 0U);
 }
 
-TEST(ConsoleKey, EchoesOnlyACharacterThatShows) {
+TEST(WindowsKey, EchoesOnlyACharacterThatShows) {
   struct Case {
     std::string_view what;
-    ConsoleKeyEvent event;
+    WindowsKeyEvent event;
     std::u16string_view echo;
   };
   const auto cases = std::to_array<Case>({
@@ -91,7 +91,7 @@ TEST(ConsoleKey, EchoesOnlyACharacterThatShows) {
   }
 }
 
-TEST(ConsoleKey, ACharacterBeyondTheBasicPlaneTakesBothSurrogates) {
+TEST(WindowsKey, ACharacterBeyondTheBasicPlaneTakesBothSurrogates) {
   const Outcome emoji = wait_through({down(0, u'\xd83d'), up(0, u'\xd83d'), down(0, u'\xde00')});
   EXPECT_EQ(emoji.events_taken, 3U);
   EXPECT_EQ(emoji.echo, u"\U0001F600");
