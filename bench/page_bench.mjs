@@ -17,8 +17,8 @@ import { tmpdir } from "node:os";
 import { join } from "node:path";
 import { createServer } from "node:http";
 import { gzipSync } from "node:zlib";
-import { start, until } from "../web/test_browsers.mjs";
-import { AppServer } from "../web/test_server.mjs";
+import { start, until } from "../tests/web/browsers.mjs";
+import { AppServer } from "../tests/web/servers.mjs";
 
 const [single, app, loadsArgument] = process.argv.slice(2);
 const LOADS = Number(loadsArgument ?? 15);

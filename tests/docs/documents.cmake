@@ -1,9 +1,9 @@
 # What the checks of the project's documents share. Included, it defines
 # readme_block(), check_folder() and expect_file(); run as a script, it prints one block of
 # the README:
-#   cmake -DMARKER=piped-output -P checks/documents.cmake
+#   cmake -DMARKER=piped-output -P tests/docs/documents.cmake
 
-set(DEP_README ${CMAKE_CURRENT_LIST_DIR}/../README.md)
+set(DEP_README ${CMAKE_CURRENT_LIST_DIR}/../../README.md)
 
 # Sets `variable` to the fenced block that follows the line
 # "<!-- marker -->" in the README, without its fences and its last line end.

@@ -3,7 +3,7 @@
 # that names its cache. Any change to a kept file makes another worker,
 # which browsers install as a new version. Run as a script, once the folder
 # holds the files:
-#   cmake -DAPP=... -DVERSION=... -P AppWorker.cmake
+#   cmake -DAPP=... -DVERSION=... -P write_service_worker.cmake
 
 # What the worker keeps; the browser keeps the worker itself.
 set(files index.html manifest.webmanifest icon.svg icon-192.png icon-512.png)
@@ -18,4 +18,4 @@ string(SUBSTRING ${hash} 0 16 DEP_APP_HASH)
 list(TRANSFORM files REPLACE "(.+)" "\"\\1\"" OUTPUT_VARIABLE DEP_APP_FILE_LIST)
 list(JOIN DEP_APP_FILE_LIST ", " DEP_APP_FILE_LIST)
 set(PROJECT_VERSION ${VERSION})
-configure_file(${CMAKE_CURRENT_LIST_DIR}/../web/service_worker.js ${APP}/service-worker.js @ONLY)
+configure_file(${CMAKE_CURRENT_LIST_DIR}/../../web/service_worker.js ${APP}/service-worker.js @ONLY)

@@ -14,7 +14,7 @@ add_custom_command(OUTPUT ${DEP_SHIPPED}/dep.exe
   VERBATIM)
 set(DEP_SHIPPED_FILES ${DEP_SHIPPED}/dep.exe ${DEP_SHIPPED}/LISEZMOI.txt ${DEP_SHIPPED}/LICENSE.txt)
 
-# The installer, built by wixl at a fixed time (cmake/BuildInstaller.cmake).
+# The installer, built by wixl at a fixed time (scripts/build_installer.cmake).
 # DEP_BUILD_INSTALLER, followed by -DVERSION=... -DOUTPUT=... and the script,
 # builds it at another version (the tests build the next version's).
 find_program(DEP_WIXL wixl)
@@ -32,14 +32,14 @@ set(DEP_BUILD_INSTALLER ${CMAKE_COMMAND}
 set(DEP_INSTALLER ${PROJECT_BINARY_DIR}/installer/dep-${PROJECT_VERSION}-x64.msi)
 add_custom_command(OUTPUT ${DEP_INSTALLER}
   COMMAND ${DEP_BUILD_INSTALLER} -DVERSION=${PROJECT_VERSION} -DOUTPUT=${DEP_INSTALLER}
-    -P ${PROJECT_SOURCE_DIR}/cmake/BuildInstaller.cmake
-  DEPENDS ${DEP_SHIPPED_FILES} windows/dep.wxs cmake/BuildInstaller.cmake
+    -P ${PROJECT_SOURCE_DIR}/cmake/scripts/build_installer.cmake
+  DEPENDS ${DEP_SHIPPED_FILES} windows/dep.wxs cmake/scripts/build_installer.cmake
   COMMENT "Building the Windows installer"
   VERBATIM)
 add_custom_target(dep_installer ALL DEPENDS ${DEP_INSTALLER})
 
 install(PROGRAMS ${DEP_SHIPPED}/dep.exe DESTINATION .)
 install(FILES ${DEP_SHIPPED}/LISEZMOI.txt ${DEP_SHIPPED}/LICENSE.txt DESTINATION .)
-set(CPACK_EXTERNAL_PACKAGE_SCRIPT ${PROJECT_SOURCE_DIR}/cmake/ZipPackage.cmake)
+set(CPACK_DEP_ZIP_FOLDER .)
 set(CPACK_PACKAGE_FILE_NAME dep-${PROJECT_VERSION}-win64)
-set(CPACK_DEP_INSTALLER ${DEP_INSTALLER})
+set(CPACK_DEP_PACKAGES ${DEP_INSTALLER})

@@ -4,7 +4,7 @@ pseudo-terminal, which Wine turns into a Windows console, and installed by its
 Windows Installer package; and the rule by which a run that Wine itself failed
 is run again.
 
-Usage: main_wine_test.py WINE DEP_EXE [TEST_CLASS...]
+Usage: dep_exe_test.py WINE DEP_EXE [TEST_CLASS...]
 The installer's tests take the package from the environment: DEP_MSI, and
 DEP_NEXT_MSI, the same built at a higher version; DEP_EXE is then dep.exe as
 it ships.

@@ -9,6 +9,6 @@ add_custom_target(dist ALL
     -DVERSION=${PROJECT_VERSION}
     -DGIT=${GIT_EXECUTABLE}
     -DDIST_DIR=${PROJECT_SOURCE_DIR}/build/dist
-    -P ${PROJECT_SOURCE_DIR}/cmake/MakeDist.cmake
+    -P ${PROJECT_SOURCE_DIR}/cmake/scripts/make_release.cmake
   USES_TERMINAL
   VERBATIM)

@@ -4,7 +4,7 @@
 # the same bytes: every time in the package is EPOCH (seconds since 1970),
 # and its codes are derived from its UpgradeCode. Run as a script:
 #   cmake -DWXS=... -DFILES_DIR=... -DVERSION=... -DEPOCH=... -DWIXL=...
-#     -DMSIBUILD=... -DMSIINFO=... -DFAKETIME=... -DOUTPUT=... -P BuildInstaller.cmake
+#     -DMSIBUILD=... -DMSIINFO=... -DFAKETIME=... -DOUTPUT=... -P build_installer.cmake
 
 # The product code names a version, and the package code a package: the
 # version with its files, so that a package whose files change is another.

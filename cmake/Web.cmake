@@ -3,10 +3,14 @@
 # and scripts all inlined into the page. The same page, with what only the
 # app does, is the index.html of an app that works offline once a web server
 # has served it: with its manifest, its service worker, its icons and what
-# each kind of web server needs, in app/.
+# each kind of web server needs, in app/. Users get the page as one file,
+# dep-<version>.html, and the app to put on a web server as
+# dep-<version>-app.zip.
 
-# Debian's Emscripten links with Node and Debian's Node modules.
+# Debian's Emscripten links with Node and Debian's Node modules; Node also
+# assembles the page.
 set(CMAKE_CXX_LINKER_LAUNCHER ${CMAKE_COMMAND} -E env NODE_PATH=/usr/share/nodejs)
+find_program(DEP_NODE NAMES node nodejs REQUIRED)
 
 # The module: ASYNCIFY lets the console's reads await the page's promises, so
 # the dialogue keeps its blocking reads; the C library's formatting never
@@ -21,11 +25,6 @@ target_link_options(dep_module PRIVATE
   "-sINCOMING_MODULE_JS_API=[\"page\",\"instantiateWasm\"]"
   -sEXPORTED_RUNTIME_METHODS=ccall --no-entry)
 set_target_properties(dep_module PROPERTIES SUFFIX .js)
-set(DEP_MODULE_BASE64 ${PROJECT_BINARY_DIR}/dep_module.wasm.base64)
-add_custom_command(OUTPUT ${DEP_MODULE_BASE64}
-  COMMAND base64 -w 0 $<TARGET_FILE_DIR:dep_module>/dep_module.wasm > ${DEP_MODULE_BASE64}
-  DEPENDS dep_module
-  COMMENT "Encoding the WebAssembly module in base64")
 
 # The single file, and the app's index.html with the app's links, worker and
 # line, and beside it what each web server needs to serve the app.
@@ -33,23 +32,18 @@ set(DEP_PAGE ${PROJECT_BINARY_DIR}/dep.html)
 set(DEP_APP ${PROJECT_BINARY_DIR}/app)
 set(DEP_APP_PAGE ${DEP_APP}/index.html)
 set(DEP_SERVER_FILES ${DEP_APP}/web.config ${DEP_APP}/.htaccess ${DEP_APP}/nginx.conf)
-set(DEP_PAGE_SOURCES
-  web/page.html web/page.css web/page_program.js web/page_keys.js web/page.js LICENSE
-  cmake/AssemblePage.cmake)
-set(assemble ${CMAKE_COMMAND}
-  -DSOURCE_DIR=${PROJECT_SOURCE_DIR}
-  -DMODULE_SCRIPT=$<TARGET_FILE:dep_module>
-  -DMODULE_BASE64=${DEP_MODULE_BASE64}
-  -DVERSION=${PROJECT_VERSION})
+set(assemble ${DEP_NODE} ${PROJECT_SOURCE_DIR}/cmake/scripts/assemble_page.mjs ${PROJECT_SOURCE_DIR}
+  $<TARGET_FILE:dep_module> $<TARGET_FILE_DIR:dep_module>/dep_module.wasm ${PROJECT_VERSION})
+set(page_sources web/page.html web/page.css web/page_program.js web/page_keys.js web/page.js LICENSE
+  cmake/scripts/assemble_page.mjs)
 add_custom_command(OUTPUT ${DEP_PAGE}
-  COMMAND ${assemble} -DOUTPUT=${DEP_PAGE} -P ${PROJECT_SOURCE_DIR}/cmake/AssemblePage.cmake
-  DEPENDS dep_module ${DEP_MODULE_BASE64} ${DEP_PAGE_SOURCES}
+  COMMAND ${assemble} ${DEP_PAGE}
+  DEPENDS dep_module ${page_sources}
   COMMENT "Assembling the web page"
   VERBATIM)
 add_custom_command(OUTPUT ${DEP_APP_PAGE} ${DEP_SERVER_FILES}
-  COMMAND ${assemble} -DAPP=ON -DOUTPUT=${DEP_APP_PAGE}
-    -P ${PROJECT_SOURCE_DIR}/cmake/AssemblePage.cmake
-  DEPENDS dep_module ${DEP_MODULE_BASE64} ${DEP_PAGE_SOURCES} web/page_app.html web/page_app.js
+  COMMAND ${assemble} ${DEP_APP_PAGE} --app
+  DEPENDS dep_module ${page_sources} web/page_app.html web/page_app.js
     web/server/web.config web/server/htaccess web/server/nginx.conf
   COMMENT "Assembling the web app's page and its servers' files"
   VERBATIM)
@@ -62,7 +56,7 @@ find_program(DEP_RSVG_CONVERT rsvg-convert)
 if(NOT DEP_RSVG_CONVERT)
   message(FATAL_ERROR "The app's icons are drawn by rsvg-convert: install Debian's librsvg2-bin.")
 endif()
-set(DEP_ICONS "")
+set(icons "")
 foreach(size 192 512)
   set(icon ${DEP_APP}/icon-${size}.png)
   add_custom_command(OUTPUT ${icon}
@@ -71,15 +65,21 @@ foreach(size 192 512)
     DEPENDS web/icon.svg
     COMMENT "Drawing the app's ${size}-pixel icon"
     VERBATIM)
-  list(APPEND DEP_ICONS ${icon})
+  list(APPEND icons ${icon})
 endforeach()
 
 # The worker, named by a hash of what it keeps.
 add_custom_command(OUTPUT ${DEP_APP}/service-worker.js
   COMMAND ${CMAKE_COMMAND} -DAPP=${DEP_APP} -DVERSION=${PROJECT_VERSION}
-    -P ${PROJECT_SOURCE_DIR}/cmake/AppWorker.cmake
-  DEPENDS ${DEP_APP_PAGE} ${DEP_ICONS} web/manifest.webmanifest web/icon.svg
-    web/service_worker.js cmake/AppWorker.cmake
+    -P ${PROJECT_SOURCE_DIR}/cmake/scripts/write_service_worker.cmake
+  DEPENDS ${DEP_APP_PAGE} ${icons} web/manifest.webmanifest web/icon.svg
+    web/service_worker.js cmake/scripts/write_service_worker.cmake
   COMMENT "Writing the web app's service worker"
   VERBATIM)
 add_custom_target(dep_page ALL DEPENDS ${DEP_PAGE} ${DEP_APP}/service-worker.js ${DEP_SERVER_FILES})
+
+install(FILES ${DEP_PAGE} DESTINATION . RENAME dep-${PROJECT_VERSION}.html)
+install(DIRECTORY ${DEP_APP}/ DESTINATION app)
+set(CPACK_DEP_ZIP_FOLDER app)
+set(CPACK_PACKAGE_FILE_NAME dep-${PROJECT_VERSION}-app)
+set(CPACK_DEP_PACKAGES dep-${PROJECT_VERSION}.html)

@@ -1,6 +1,6 @@
 # Builds the release of VERSION into DIST_DIR and writes its SHA256SUMS.
 # Run as a script: cmake -DSOURCE_DIR=... -DVERSION=... -DGIT=... -DDIST_DIR=...
-# -P MakeDist.cmake
+# -P make_release.cmake
 
 # The artefacts are built from the work tree and the source archive from the
 # commit: they match only when the two are the same.

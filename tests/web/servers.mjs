@@ -2,16 +2,19 @@
 // 127.0.0.1, and others beside it or inside it (copies of the app on one
 // origin), can be stopped and started again on the same port (the app's
 // origin), can serve another folder instead, and notes every request; with
-// `iis`, it serves files as IIS 10 does. RealServer runs Debian's nginx or
-// Apache on a folder served at /app/, with the app's own nginx.conf or
-// .htaccess.
+// `iis`, it serves files as IIS 10 does, from the configuration in servers/
+// and the folders' web.config. RealServer runs Debian's nginx or Apache on a
+// folder served at /app/, with the app's own nginx.conf or .htaccess, from
+// the configuration in servers/.
 import { spawn } from "node:child_process";
-import { chmodSync, cpSync, mkdtempSync, rmSync, writeFileSync } from "node:fs";
+import { chmodSync, cpSync, mkdtempSync, readFileSync, rmSync, writeFileSync } from "node:fs";
 import { readFile } from "node:fs/promises";
 import { createServer } from "node:http";
 import { tmpdir } from "node:os";
 import { extname, join } from "node:path";
-import { freePort, until } from "./test_browsers.mjs";
+import { freePort, until } from "./browsers.mjs";
+
+const configuration = (name) => readFileSync(new URL(`servers/${name}`, import.meta.url), "utf8");
 
 const TYPES = {
   ".html": "text/html; charset=utf-8",
@@ -21,23 +24,16 @@ const TYPES = {
   ".png": "image/png",
 };
 
-// The types IIS 10 serves as it comes, for the kinds of file a web app may
-// have (its map has Office documents, media and more beside them, but not
-// .webmanifest): any other file is not found.
-const IIS_TYPES = {
-  ".css": "text/css", ".gif": "image/gif", ".htm": "text/html", ".html": "text/html",
-  ".ico": "image/x-icon", ".jpg": "image/jpeg", ".js": "application/javascript",
-  ".json": "application/json", ".png": "image/png", ".svg": "image/svg+xml", ".txt": "text/plain",
-  ".woff": "font/x-woff", ".woff2": "application/font-woff2", ".xml": "text/xml",
-};
+/** IIS's own configuration, which the folders' web.config files change. */
+const IIS_SERVER = configuration("applicationHost.config");
 
 /**
- * What IIS makes of the web.config files `configs` (from the outermost
- * folder in): the MIME map and the headers it adds, or an error when a
- * type is added twice (IIS's 500.19).
+ * What IIS makes of the configuration files `configs`, its own first, then
+ * the web.config files from the outermost folder in: the MIME map and the
+ * headers it adds, or an error when a type is added twice (IIS's 500.19).
  */
 function iisConfiguration(configs) {
-  const types = { ...IIS_TYPES };
+  const types = {};
   const headers = {};
   for (const config of configs) {
     for (const [, element, attributes] of config.matchAll(/<(remove|mimeMap|add)\s([^>]*)\/>/g)) {
@@ -97,11 +93,11 @@ export class AppServer {
     if (this.iis) {
       const configs = await Promise.all(around.map(([, f]) => readFile(join(f, "web.config"), "utf8")
         .catch(() => "")));
-      const configuration = iisConfiguration(configs);
-      if (configuration.error) {
-        return [500, {}, configuration.error];
+      const iis = iisConfiguration([IIS_SERVER, ...configs]);
+      if (iis.error) {
+        return [500, {}, iis.error];
       }
-      ({ types, headers } = configuration);
+      ({ types, headers } = iis);
     }
     if (folder === null || name.includes("/") || !(extname(name) in types)) {
       return [404, headers, ""];
@@ -134,45 +130,6 @@ export class AppServer {
   }
 }
 
-// A server's whole configuration, in a folder of its own: the app's folder
-// at /app/ of a document root, with the app's own file for that server.
-const CONFIGURATIONS = {
-  nginx: (work, port) => `daemon off;
-master_process off;
-pid ${work}/nginx.pid;
-events {}
-http {
-  include /etc/nginx/mime.types;
-  default_type application/octet-stream;
-  access_log off;
-  ${["client_body", "proxy", "fastcgi", "uwsgi", "scgi"].map((t) => `${t}_temp_path ${work}/${t};`).join(" ")}
-  server {
-    listen 127.0.0.1:${port};
-    root ${work}/root;
-    location /app/ { include ${work}/root/app/nginx.conf; }
-  }
-}
-`,
-  // As root, Apache serves as www-data.
-  apache: (work, port) => `ServerRoot ${work}
-ServerName 127.0.0.1
-Listen 127.0.0.1:${port}
-PidFile ${work}/apache2.pid
-DefaultRuntimeDir ${work}
-ErrorLog ${work}/error.log
-${process.getuid() === 0 ? "User www-data\nGroup www-data" : ""}
-${["mpm_event", "authz_core", "dir", "mime", "headers"]
-    .map((m) => `LoadModule ${m}_module /usr/lib/apache2/modules/mod_${m}.so`).join("\n")}
-TypesConfig /etc/mime.types
-DirectoryIndex index.html
-DocumentRoot ${work}/root
-<Directory ${work}/root>
-  AllowOverride FileInfo
-  Require all granted
-</Directory>
-`,
-};
-
 export class RealServer {
   /** `kind` is nginx or apache; `folder` is served at /app/. */
   constructor(kind, folder) {
@@ -191,11 +148,13 @@ export class RealServer {
     chmodSync(this.work, 0o755); // for Apache's www-data
     const root = join(this.work, "root");
     cpSync(this.folder, join(root, "app"), { recursive: true });
-    const config = join(this.work, `${this.kind}.conf`);
-    writeFileSync(config, CONFIGURATIONS[this.kind](this.work, this.port));
+    const name = this.kind === "nginx" ? "nginx.conf" : "apache2.conf";
+    const config = join(this.work, name);
+    writeFileSync(config, configuration(name).replaceAll("@WORK@", this.work).replaceAll("@PORT@", this.port));
+    // As root, Apache serves as www-data.
     const [program, ...options] = this.kind === "nginx"
       ? ["/usr/sbin/nginx", "-e", join(this.work, "error.log"), "-p", this.work, "-c", config]
-      : ["/usr/sbin/apache2", "-f", config, "-DFOREGROUND"];
+      : ["/usr/sbin/apache2", "-f", config, "-DFOREGROUND", ...(process.getuid() === 0 ? ["-DROOT"] : [])];
     this.process = spawn(program, options, { stdio: ["ignore", "ignore", "pipe"] });
     this.exited = new Promise((resolve) => this.process.on("exit", resolve));
     this.process.stderr.on("data", (text) => process.stderr.write(text));

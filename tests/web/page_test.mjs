@@ -11,8 +11,8 @@ import { tmpdir } from "node:os";
 import { join } from "node:path";
 import { fileURLToPath, pathToFileURL } from "node:url";
 import { after, before, test } from "node:test";
-import { browserIsGone, crashes, ENGINES, start, until } from "./test_browsers.mjs";
-import { AppServer, RealServer } from "./test_server.mjs";
+import { browserIsGone, crashes, ENGINES, start, until } from "./browsers.mjs";
+import { AppServer, RealServer } from "./servers.mjs";
 
 const [ENGINE, PAGE_FILE, APP, OUTPUT, VERSION] = process.argv.slice(2);
 const PAGE = pathToFileURL(PAGE_FILE).href;
@@ -206,7 +206,7 @@ function copyOfApp(change, rebuilt = false) {
   }
   if (rebuilt) {
     execFileSync(CMAKE, [`-DAPP=${folder}`, `-DVERSION=${VERSION}`, "-P",
-      fileURLToPath(new URL("../cmake/AppWorker.cmake", import.meta.url))]);
+      fileURLToPath(new URL("../../cmake/scripts/write_service_worker.cmake", import.meta.url))]);
   }
   return folder;
 }
@@ -256,7 +256,7 @@ let shared; // the browser the cases share, started again after a crash
 const CASES = [
   ["the README's consultation, for its piped answers", ENGINES, async () => {
     const readme = (marker) => execFileSync(process.env.CMAKE ?? "cmake",
-      [`-DMARKER=${marker}`, "-P", fileURLToPath(new URL("../checks/documents.cmake", import.meta.url))],
+      [`-DMARKER=${marker}`, "-P", fileURLToPath(new URL("../docs/documents.cmake", import.meta.url))],
       { encoding: "utf8" });
     const answers = readme("piped-example").split("'")[1].split("\\n").slice(0, -1);
     await open(shared, PAGE);
