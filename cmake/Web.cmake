@@ -35,7 +35,7 @@ set(DEP_SERVER_FILES ${DEP_APP}/web.config ${DEP_APP}/.htaccess ${DEP_APP}/nginx
 set(assemble ${DEP_NODE} ${PROJECT_SOURCE_DIR}/cmake/scripts/assemble_page.mjs ${PROJECT_SOURCE_DIR}
   $<TARGET_FILE:dep_module> $<TARGET_FILE_DIR:dep_module>/dep_module.wasm ${PROJECT_VERSION})
 set(page_sources web/page.html web/page.css web/page_program.js web/page_keys.js web/page.js LICENSE
-  cmake/scripts/assemble_page.mjs)
+  web/notices.txt cmake/scripts/assemble_page.mjs)
 add_custom_command(OUTPUT ${DEP_PAGE}
   COMMAND ${assemble} ${DEP_PAGE}
   DEPENDS dep_module ${page_sources}

@@ -1,10 +1,47 @@
 # dep for Windows as it ships, in shipped/: dep.exe stripped, a French
-# read-me and the licence, the texts with Windows line ends. The ZIP holds
-# them side by side at its top; the installer, dep-<version>-x64.msi, puts
-# them in C:\Program Files\dep\ (windows/dep.wxs).
+# read-me, the licence and the notices of the third-party code dep.exe
+# holds, the texts with Windows line ends. The ZIP holds them side by side
+# at its top; the installer, dep-<version>-x64.msi, puts them in
+# C:\Program Files\dep\ (windows/dep.wxs).
+
+# dep.exe's icon, the app's drawn at each size Windows shows (the largest
+# kept as PNG), and its version resource (windows/dep.rc).
+find_program(DEP_RSVG_CONVERT rsvg-convert)
+find_program(DEP_ICOTOOL icotool)
+if(NOT DEP_RSVG_CONVERT OR NOT DEP_ICOTOOL)
+  message(FATAL_ERROR "dep.exe's icon is drawn by rsvg-convert and icotool: "
+    "install Debian's librsvg2-bin and icoutils.")
+endif()
+set(DEP_ICON ${PROJECT_BINARY_DIR}/icon/dep.ico)
+set(icon_images "")
+foreach(size 16 20 24 32 40 48 64 256)
+  set(image ${PROJECT_BINARY_DIR}/icon/${size}.png)
+  add_custom_command(OUTPUT ${image}
+    COMMAND ${DEP_RSVG_CONVERT} --width ${size} --height ${size} --output ${image}
+      ${PROJECT_SOURCE_DIR}/web/icon.svg
+    DEPENDS web/icon.svg
+    VERBATIM)
+  list(APPEND icon_images ${image})
+endforeach()
+list(POP_BACK icon_images largest)
+add_custom_command(OUTPUT ${DEP_ICON}
+  COMMAND ${DEP_ICOTOOL} --create --output=${DEP_ICON} ${icon_images} --raw=${largest}
+  DEPENDS ${icon_images} ${largest}
+  COMMENT "Drawing dep.exe's icon"
+  VERBATIM)
+enable_language(RC)
+configure_file(windows/dep.rc ${PROJECT_BINARY_DIR}/dep.rc @ONLY)
+target_sources(dep PRIVATE ${PROJECT_BINARY_DIR}/dep.rc)
+set_source_files_properties(${PROJECT_BINARY_DIR}/dep.rc PROPERTIES OBJECT_DEPENDS ${DEP_ICON})
+
 set(DEP_SHIPPED ${PROJECT_BINARY_DIR}/shipped)
 configure_file(windows/LISEZMOI.txt ${DEP_SHIPPED}/LISEZMOI.txt @ONLY NEWLINE_STYLE CRLF)
 configure_file(LICENSE ${DEP_SHIPPED}/LICENSE.txt @ONLY NEWLINE_STYLE CRLF)
+configure_file(windows/LICENCES-TIERCES.txt ${DEP_SHIPPED}/LICENCES-TIERCES.txt @ONLY NEWLINE_STYLE CRLF)
+# What the link takes from each library, for the check that the notices
+# name what dep.exe holds.
+target_link_options(dep PRIVATE -Wl,-Map=${PROJECT_BINARY_DIR}/dep.map)
+
 # mingw's strip writes SOURCE_DATE_EPOCH into the program's header.
 add_custom_command(OUTPUT ${DEP_SHIPPED}/dep.exe
   COMMAND ${CMAKE_COMMAND} -E env SOURCE_DATE_EPOCH=${DEP_SOURCE_DATE_EPOCH}
@@ -12,7 +49,8 @@ add_custom_command(OUTPUT ${DEP_SHIPPED}/dep.exe
   DEPENDS dep
   COMMENT "Stripping dep.exe as it ships"
   VERBATIM)
-set(DEP_SHIPPED_FILES ${DEP_SHIPPED}/dep.exe ${DEP_SHIPPED}/LISEZMOI.txt ${DEP_SHIPPED}/LICENSE.txt)
+set(DEP_SHIPPED_FILES ${DEP_SHIPPED}/dep.exe ${DEP_SHIPPED}/LISEZMOI.txt ${DEP_SHIPPED}/LICENSE.txt
+  ${DEP_SHIPPED}/LICENCES-TIERCES.txt)
 
 # The installer, built by wixl at a fixed time (scripts/build_installer.cmake).
 # DEP_BUILD_INSTALLER, followed by -DVERSION=... -DOUTPUT=... and the script,
@@ -26,20 +64,21 @@ if(NOT DEP_WIXL OR NOT DEP_MSIBUILD OR NOT DEP_MSIINFO OR NOT DEP_FAKETIME)
     "install Debian's wixl, msitools and faketime.")
 endif()
 set(DEP_BUILD_INSTALLER ${CMAKE_COMMAND}
-  -DWXS=${PROJECT_SOURCE_DIR}/windows/dep.wxs -DFILES_DIR=${DEP_SHIPPED}
-  -DEPOCH=${DEP_SOURCE_DATE_EPOCH} -DWIXL=${DEP_WIXL} -DMSIBUILD=${DEP_MSIBUILD}
-  -DMSIINFO=${DEP_MSIINFO} -DFAKETIME=${DEP_FAKETIME})
+  -DWXS=${PROJECT_SOURCE_DIR}/windows/dep.wxs -DFILES_DIR=${DEP_SHIPPED} -DICON=${DEP_ICON}
+  -DFILE_VERSION=${PROJECT_VERSION}.0 -DEPOCH=${DEP_SOURCE_DATE_EPOCH} -DWIXL=${DEP_WIXL}
+  -DMSIBUILD=${DEP_MSIBUILD} -DMSIINFO=${DEP_MSIINFO} -DFAKETIME=${DEP_FAKETIME})
 set(DEP_INSTALLER ${PROJECT_BINARY_DIR}/installer/dep-${PROJECT_VERSION}-x64.msi)
 add_custom_command(OUTPUT ${DEP_INSTALLER}
   COMMAND ${DEP_BUILD_INSTALLER} -DVERSION=${PROJECT_VERSION} -DOUTPUT=${DEP_INSTALLER}
     -P ${PROJECT_SOURCE_DIR}/cmake/scripts/build_installer.cmake
-  DEPENDS ${DEP_SHIPPED_FILES} windows/dep.wxs cmake/scripts/build_installer.cmake
+  DEPENDS ${DEP_SHIPPED_FILES} ${DEP_ICON} windows/dep.wxs cmake/scripts/build_installer.cmake
   COMMENT "Building the Windows installer"
   VERBATIM)
 add_custom_target(dep_installer ALL DEPENDS ${DEP_INSTALLER})
 
 install(PROGRAMS ${DEP_SHIPPED}/dep.exe DESTINATION .)
-install(FILES ${DEP_SHIPPED}/LISEZMOI.txt ${DEP_SHIPPED}/LICENSE.txt DESTINATION .)
+install(FILES ${DEP_SHIPPED}/LISEZMOI.txt ${DEP_SHIPPED}/LICENSE.txt ${DEP_SHIPPED}/LICENCES-TIERCES.txt
+  DESTINATION .)
 set(CPACK_DEP_ZIP_FOLDER .)
 set(CPACK_PACKAGE_FILE_NAME dep-${PROJECT_VERSION}-win64)
 set(CPACK_DEP_PACKAGES ${DEP_INSTALLER})

@@ -1,6 +1,7 @@
 // Writes the web page OUTPUT: web/page.html with the style, the scripts, the
 // module's script MODULE_SCRIPT and its WebAssembly code MODULE_WASM in
-// base64, the licence and the VERSION put in place, and a
+// base64, the licence, the notices of what Emscripten links into the module
+// (web/notices.txt) and the VERSION put in place, and a
 // Content-Security-Policy that allows its own inline scripts and style by
 // their hashes and nothing else. With --app, the page is the web app's
 // index.html: it links the app's icons and manifest and registers its
@@ -73,6 +74,7 @@ const page = fill(read(web("page.html")), {
   DEP_APP_STATUS: appStatus,
   DEP_PAGE_STYLE: style,
   DEP_LICENSE_TEXT: escaped(stripped(join(source, "LICENSE"))),
+  DEP_NOTICES_TEXT: escaped(stripped(web("notices.txt"))),
   DEP_MODULE_BASE64: readFileSync(moduleWasm).toString("base64"),
 });
 

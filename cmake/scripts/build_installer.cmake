@@ -1,13 +1,14 @@
 # Builds dep's Windows Installer package OUTPUT at VERSION from the WiX
-# source WXS and the files it installs, those of the folder FILES_DIR, with
-# Debian's wixl, msibuild (msitools) and faketime, so that two builds give
-# the same bytes: every time in the package is EPOCH (seconds since 1970),
-# and its codes are derived from its UpgradeCode. Run as a script:
-#   cmake -DWXS=... -DFILES_DIR=... -DVERSION=... -DEPOCH=... -DWIXL=...
-#     -DMSIBUILD=... -DMSIINFO=... -DFAKETIME=... -DOUTPUT=... -P build_installer.cmake
+# source WXS, the files it installs, those of the folder FILES_DIR, and
+# dep.exe's icon ICON, with Debian's wixl, msibuild (msitools) and faketime,
+# so that two builds give the same bytes: every time in the package is EPOCH
+# (seconds since 1970), and its codes are derived from its UpgradeCode.
+# dep.exe's version resource says FILE_VERSION. Run as a script:
+#   cmake -DWXS=... -DFILES_DIR=... -DICON=... -DFILE_VERSION=... -DVERSION=... -DEPOCH=...
+#     -DWIXL=... -DMSIBUILD=... -DMSIINFO=... -DFAKETIME=... -DOUTPUT=... -P build_installer.cmake
 
-# The product code names a version, and the package code a package: the
-# version with its files, so that a package whose files change is another.
+# The product code names a version, and the package code a package: all
+# that makes it, so that any change to the package makes another.
 file(READ ${WXS} source)
 if(NOT source MATCHES "UpgradeCode=\"([0-9A-F-]+)\"")
   message(FATAL_ERROR "${WXS} names no UpgradeCode")
@@ -16,8 +17,11 @@ set(upgrade_code ${CMAKE_MATCH_1})
 string(UUID product_code NAMESPACE ${upgrade_code} NAME "product ${VERSION}" TYPE SHA1 UPPER)
 file(GLOB files ${FILES_DIR}/*)
 list(SORT files)
-set(contents "package ${VERSION}")
-foreach(file IN LISTS files)
+execute_process(COMMAND ${WIXL} --version OUTPUT_VARIABLE wixl_version COMMAND_ERROR_IS_FATAL ANY)
+execute_process(COMMAND ${MSIBUILD} OUTPUT_VARIABLE msibuild_usage ERROR_VARIABLE msibuild_usage)
+string(SHA256 msibuild_usage "${msibuild_usage}")
+set(contents "package ${VERSION} ${FILE_VERSION} wixl ${wixl_version} msibuild ${msibuild_usage}")
+foreach(file IN LISTS files ICON WXS CMAKE_CURRENT_LIST_FILE)
   file(SHA256 ${file} sum)
   string(APPEND contents " ${sum}")
 endforeach()
@@ -27,14 +31,15 @@ string(UUID package_code NAMESPACE ${upgrade_code} NAME "${contents}" TYPE SHA1 
 set(stage ${OUTPUT}.files)
 file(REMOVE_RECURSE ${stage})
 file(MAKE_DIRECTORY ${stage})
-file(COPY ${files} DESTINATION ${stage})
+file(COPY ${files} ${ICON} DESTINATION ${stage})
 file(GLOB staged ${stage}/*)
 execute_process(COMMAND touch -d @${EPOCH} ${staged} COMMAND_ERROR_IS_FATAL ANY)
 
 # wixl writes its clock into the package's summary and gives it a random
 # package code; msibuild, which writes the summary again, sets the package
-# code and the template (64-bit, French) and keeps wixl's subject and author.
-# Both run with the clock stopped at EPOCH, and read the files' own times.
+# code and the template (64-bit, French) and keeps wixl's subject and author,
+# in the package's code page (wixl writes them in UTF-8). Both run with the
+# clock stopped at EPOCH, and read the files' own times.
 set(ENV{SOURCE_DATE_EPOCH} ${EPOCH})
 string(TIMESTAMP clock "%Y-%m-%d %H:%M:%S" UTC)
 set(at_epoch ${CMAKE_COMMAND} -E env TZ=UTC NO_FAKE_STAT=1 ${FAKETIME} -f ${clock})
@@ -44,13 +49,22 @@ execute_process(
     -o ${OUTPUT} ${WXS}
   WORKING_DIRECTORY ${stage}
   COMMAND_ERROR_IS_FATAL ANY)
+if(NOT source MATCHES "Codepage=\"1252\"")
+  message(FATAL_ERROR "${WXS}: the package's summary is written in code page 1252, which it must name")
+endif()
 execute_process(COMMAND ${MSIINFO} suminfo ${OUTPUT}
   OUTPUT_VARIABLE summary COMMAND_ERROR_IS_FATAL ANY)
-string(REGEX MATCH "Subject: ([^\n]*)" subject "${summary}")
-set(subject ${CMAKE_MATCH_1})
-string(REGEX MATCH "Author: ([^\n]*)" author "${summary}")
-set(author ${CMAKE_MATCH_1})
+foreach(field Subject Author)
+  string(REGEX MATCH "${field}: ([^\n]*)" line "${summary}")
+  execute_process(COMMAND printf %s "${CMAKE_MATCH_1}" COMMAND iconv -f UTF-8 -t CP1252
+    OUTPUT_VARIABLE ${field} COMMAND_ERROR_IS_FATAL ANY)
+endforeach()
+# dep.exe is a versioned file: Windows Installer compares its version, in
+# French, where it compares the hash of a file that has none.
 execute_process(
-  COMMAND ${at_epoch} ${MSIBUILD} ${OUTPUT} -s "${subject}" "${author}" "x64;1036" "{${package_code}}"
+  COMMAND ${at_epoch} ${MSIBUILD} ${OUTPUT}
+    -q "UPDATE `File` SET `Version` = '${FILE_VERSION}', `Language` = '1036' WHERE `File` = 'dep.exe'"
+    -q "DELETE FROM `MsiFileHash` WHERE `File_` = 'dep.exe'"
+    -s "${Subject}" "${Author}" "x64;1036" "{${package_code}}"
   COMMAND_ERROR_IS_FATAL ANY)
 file(REMOVE_RECURSE ${stage})

@@ -356,6 +356,13 @@ const CASES = [
     shared.requests?.splice(0);
     await open(shared, PAGE);
     assert.equal(await shared.run(() => document.querySelectorAll("link, #offline").length), 0);
+    // Its licence, then the notices of what Emscripten links into the program, in English.
+    const [licence, notices] = await shared.run(() => [...document.querySelectorAll("footer pre")]
+      .map((pre) => `${pre.lang} ${pre.textContent}`));
+    assert.match(licence, /^en MIT License\n\nCopyright \(c\) 2026 the dep developers\n\nPermission is hereby granted/);
+    for (const holder of ["Copyright (c) 2010-2022 The Emscripten Authors", "Copyright © 2005-2020 Rich Felker, et al."]) {
+      assert.ok(notices.startsWith("en ") && notices.includes(`${holder}\n\nPermission is hereby granted`), holder);
+    }
     await consult(shared, WORKED_ANSWERS, ["k"]);
     const stored = await shared.run(async () => [document.cookie, localStorage.length,
       sessionStorage.length, (await indexedDB.databases()).length, window.refusals ?? []]);

@@ -328,7 +328,9 @@ class Installer(unittest.TestCase):
     starts and ends with nothing of dep installed."""
 
     FOLDER = "C:\\Program Files\\dep"
-    FILES = ["LICENSE.txt", "LISEZMOI.txt", "dep.exe"]
+    FILES = ["LICENCES-TIERCES.txt", "LICENSE.txt", "LISEZMOI.txt", "dep.exe"]
+    # The user's value that keeps the Start-menu entry's component.
+    START_MENU_KEY = "HKCU\\Software\\dep"
     # msiexec's 1603, "a fatal error", as a POSIX exit status.
     REFUSED = 1603 % 256
 
@@ -383,10 +385,15 @@ class Installer(unittest.TestCase):
         return [link for menu in menus for link in glob.glob(os.path.join(
             self.prefix, "drive_c", menu, "Microsoft", "Windows", "Start Menu", "Programs", "dep.lnk"))]
 
+    def registry_key(self, key):
+        """Whether the registry `key` exists."""
+        return subprocess.run([WINE, "reg", "query", key], env=self.env, capture_output=True).returncode == 0
+
     def leftovers(self):
         folder = self.unix(self.FOLDER)
         return ([folder] if os.path.exists(folder) else []) + self.shortcuts() + [
-            f"installed application {entry.get('DisplayVersion')}" for entry in self.entries()]
+            f"installed application {entry.get('DisplayVersion')}" for entry in self.entries()] + (
+            [self.START_MENU_KEY] if self.registry_key(self.START_MENU_KEY) else [])
 
     def assert_installed(self, version):
         self.assertEqual(sorted(os.listdir(self.unix(self.FOLDER))), self.FILES)
@@ -394,6 +401,7 @@ class Installer(unittest.TestCase):
             self.assertEqual(installed.read(), shipped.read())
         [entry] = self.entries()
         self.assertEqual((entry["DisplayVersion"], entry["Publisher"]), (version, "dep developers"))
+        self.assertTrue(self.registry_key(self.START_MENU_KEY))
         # The shortcut's target, a local path, and its working folder, a wide string.
         [shortcut] = self.shortcuts()
         with open(shortcut, "rb") as link:

@@ -1,5 +1,5 @@
 # dep.exe needs no DLL beyond Windows' own: kernel32 and the C runtime.
-#   cmake -DOBJDUMP=x86_64-w64-mingw32-objdump -DEXE=dep.exe -P windows_imports_test.cmake
+#   cmake -DOBJDUMP=x86_64-w64-mingw32-objdump -DEXE=dep.exe -P imports_test.cmake
 execute_process(COMMAND ${OBJDUMP} -p ${EXE} OUTPUT_VARIABLE headers COMMAND_ERROR_IS_FATAL ANY)
 string(REGEX MATCHALL "\tDLL Name: [^\n]+" imports "${headers}")
 if(NOT imports)

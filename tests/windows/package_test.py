@@ -1,0 +1,247 @@
+#!/usr/bin/env python3
+"""dep for Windows as a hospital's IT looks at it before deploying it: the
+version resource and the icon of dep.exe, the installer's tables under
+Windows Installer's validation rules (ICE38, ICE43, ICE57, ICE64, ICE80) as
+lintian checks a Debian package, the installer's summary, and the notices of
+the third-party code dep.exe holds.
+
+Usage: package_test.py SHIPPED_DIR MSI LINK_MAP VERSION EPOCH BUILD_INSTALLER...
+SHIPPED_DIR holds the files as the ZIP and the installer ship them, MSI is
+the installer, LINK_MAP the linker's map of dep.exe, BUILD_INSTALLER... the
+command that builds the installer (without its version and output).
+"""
+
+import os
+import re
+import shutil
+import struct
+import subprocess
+import sys
+import tempfile
+import unittest
+
+SHIPPED = MSI = LINK_MAP = VERSION = EPOCH = ""
+BUILD_INSTALLER = []
+SCRIPTS = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "cmake", "scripts")
+
+FRENCH = 1036
+DESCRIPTION = "dep : débit expiratoire de pointe théorique"
+
+
+def run(*command, **options):
+    return subprocess.run(command, capture_output=True, check=True, **options).stdout
+
+
+def version_nodes(data, offset=0):
+    """The VS_VERSIONINFO nodes in `data` from `offset`: (key, value bytes,
+    children) each, as Windows lays them out (lengths, UTF-16 keys, 32-bit
+    alignment)."""
+    nodes = []
+    while offset + 6 <= len(data):
+        length, value_length, kind = struct.unpack_from("<HHH", data, offset)
+        if length == 0:
+            break
+        end = offset + length
+        key_end = data.index(b"\0\0", offset + 6)
+        while (key_end - offset) % 2:  # a UTF-16 NUL, on a unit's boundary
+            key_end = data.index(b"\0\0", key_end + 1)
+        key = data[offset + 6:key_end].decode("utf-16-le")
+        value_start = (key_end + 2 + 3) & ~3
+        size = value_length * 2 if kind == 1 else value_length  # text counts units
+        value = data[value_start:value_start + size]
+        children_start = (value_start + size + 3) & ~3
+        nodes.append((key, value, version_nodes(data[:end], children_start) if children_start < end else []))
+        offset = (end + 3) & ~3
+    return nodes
+
+
+def table(name):
+    """The rows of the installer's table `name`, as dictionaries (msiinfo
+    writes the streams of a table, such as the icons, into the current
+    folder: a folder of its own)."""
+    with tempfile.TemporaryDirectory() as folder:
+        lines = run("msiinfo", "export", os.path.abspath(MSI), name, cwd=folder).decode("cp1252").splitlines()
+    columns = lines[0].split("\t")
+    return [dict(zip(columns, line.split("\t"))) for line in lines[3:] if line]
+
+
+class Resources(unittest.TestCase):
+    """dep.exe's version resource and icon, as Explorer, the Start menu and
+    an inventory read them."""
+
+    def setUp(self):
+        self.exe = os.path.join(SHIPPED, "dep.exe")
+
+    def test_the_version_resource_names_dep_in_french(self):
+        [(root, fixed, children)] = version_nodes(run("wrestool", "-x", "--raw", "--type=16", self.exe))
+        self.assertEqual(root, "VS_VERSION_INFO")
+        signature, _, file_ms, file_ls, product_ms, product_ls = struct.unpack_from("<6I", fixed)
+        self.assertEqual(signature, 0xFEEF04BD)
+        major, minor, patch = (int(part) for part in VERSION.split("."))
+        for most, least in ((file_ms, file_ls), (product_ms, product_ls)):
+            self.assertEqual((most >> 16, most & 0xFFFF, least >> 16, least & 0xFFFF), (major, minor, patch, 0))
+        blocks = {key: nodes for key, _, nodes in children}
+        [(language, _, strings)] = blocks["StringFileInfo"]
+        self.assertEqual(language, "040C04B0")
+        fields = {key: value.decode("utf-16-le").rstrip("\0") for key, value, _ in strings}
+        manufacturer = {row["Property"]: row["Value"] for row in table("Property")}["Manufacturer"]
+        self.assertEqual(fields, {
+            "CompanyName": manufacturer, "FileDescription": DESCRIPTION,
+            "FileVersion": f"{VERSION}.0", "InternalName": "dep",
+            "LegalCopyright": "Copyright (c) 2026 the dep developers, licence MIT",
+            "OriginalFilename": "dep.exe", "ProductName": "dep", "ProductVersion": f"{VERSION}.0"})
+        [(_, translation, _)] = blocks["VarFileInfo"]
+        self.assertEqual(struct.unpack("<HH", translation), (0x040C, 1200))
+        listing = run("wrestool", "--list", self.exe).decode()
+        self.assertEqual(set(re.findall(r"--language=(\d+)", listing)), {str(FRENCH)})
+
+    def test_the_first_icon_is_the_apps_at_every_size_windows_shows(self):
+        groups = re.findall(r"--type=14 --name=(\d+)", run("wrestool", "--list", self.exe).decode())
+        self.assertEqual(groups, ["1"])
+        with tempfile.NamedTemporaryFile(suffix=".ico") as icon:
+            icon.write(run("wrestool", "-x", "--type=14", "--name=1", self.exe))
+            icon.flush()
+            sizes = [(int(w), int(h)) for w, h in re.findall(r"--width=(\d+) --height=(\d+)",
+                                                             run("icotool", "--list", icon.name).decode())]
+        self.assertEqual(sizes, [(size, size) for size in (16, 20, 24, 32, 40, 48, 64, 256)])
+
+
+# The folders of a user's profile, and the 32-bit and 64-bit system folders,
+# as Windows Installer's validation names them.
+PROFILE_FOLDERS = {"AppDataFolder", "DesktopFolder", "FavoritesFolder", "LocalAppDataFolder",
+                   "MyPicturesFolder", "NetHoodFolder", "PersonalFolder", "PrintHoodFolder",
+                   "ProgramMenuFolder", "RecentFolder", "SendToFolder", "StartMenuFolder",
+                   "StartupFolder", "TemplateFolder"}
+FOLDERS_32 = {"ProgramFilesFolder", "CommonFilesFolder", "SystemFolder"}
+FOLDERS_64 = {"ProgramFiles64Folder", "CommonFiles64Folder", "System64Folder"}
+COMPONENT_64BIT = 256
+COMPONENT_REGISTRY_KEY_PATH = 4
+HKCU = "1"
+
+
+class InstallerRules(unittest.TestCase):
+    """The installer's tables under the validation rules that Orca and
+    packaging tools run, and the summary Explorer shows."""
+
+    @classmethod
+    def setUpClass(cls):
+        cls.directories = {row["Directory"]: row["Directory_Parent"] for row in table("Directory")}
+        cls.components = {row["Component"]: row for row in table("Component")}
+        cls.registry = {row["Registry"]: row for row in table("Registry")}
+
+    def ancestors(self, directory):
+        """`directory` and the folders that hold it, from the inside out."""
+        chain = []
+        while directory:
+            chain.append(directory)
+            directory = self.directories.get(directory)
+        return chain
+
+    def in_profile(self, directory):
+        return bool(PROFILE_FOLDERS & set(self.ancestors(directory)))
+
+    def hkcu_key_path(self, component):
+        row = self.components[component]
+        return (int(row["Attributes"]) & COMPONENT_REGISTRY_KEY_PATH != 0 and
+                self.registry[row["KeyPath"]]["Root"] == HKCU)
+
+    def test_64_bit_components_in_64_bit_folders_only(self):  # ICE80
+        for name, row in self.components.items():
+            folders = set(self.ancestors(row["Directory_"]))
+            is_64 = int(row["Attributes"]) & COMPONENT_64BIT != 0
+            self.assertFalse(folders & FOLDERS_64 and not is_64, f"{name}: 32-bit in a 64-bit folder")
+            self.assertFalse(folders & FOLDERS_32 and is_64, f"{name}: 64-bit in a 32-bit folder")
+        self.assertTrue(any(FOLDERS_64 & set(self.ancestors(row["Directory_"])) for row in self.components.values()))
+
+    def test_what_a_profile_holds_is_kept_by_the_users_registry(self):  # ICE38, ICE43, ICE57
+        shortcuts = table("Shortcut")
+        self.assertEqual([row["Name"] for row in shortcuts], ["dep"])
+        for shortcut in shortcuts:
+            self.assertTrue(shortcut["Target"].startswith("["), "an advertised shortcut")
+            self.assertTrue(self.hkcu_key_path(shortcut["Component_"]), shortcut["Shortcut"])
+        files = {row["Component_"] for row in table("File")}
+        for name, row in self.components.items():
+            per_user = self.in_profile(row["Directory_"]) or any(
+                value["Component_"] == name and value["Root"] == HKCU for value in self.registry.values())
+            if self.in_profile(row["Directory_"]):
+                self.assertTrue(self.hkcu_key_path(name), f"{name}: in a profile without the user's key")
+            if per_user:
+                self.assertNotIn(name, files, f"{name}: per-user and per-machine data together")
+                self.assertTrue(self.hkcu_key_path(name), f"{name}: per-user data, per-machine key path")
+
+    def test_every_folder_it_makes_in_a_profile_is_removed(self):  # ICE64
+        removed = {row["Directory_"] for row in table("RemoveFile") if not row.get("FileName")}
+        for directory in self.directories:
+            if directory not in PROFILE_FOLDERS and self.in_profile(directory):
+                self.assertIn(directory, removed, directory)
+
+    def test_dep_exe_is_versioned_as_its_resource_says_and_shows_its_icon(self):
+        [program] = [row for row in table("File") if row["File"] == "dep.exe"]
+        self.assertEqual((program["Version"], program["Language"]), (f"{VERSION}.0", str(FRENCH)))
+        self.assertNotIn("dep.exe", [row["File_"] for row in table("MsiFileHash")])
+        icon = {row["Property"]: row["Value"] for row in table("Property")}["ARPPRODUCTICON"]
+        self.assertIn(icon, [row["Name"] for row in table("Icon")])
+
+    def test_the_summary_is_written_in_the_packages_code_page(self):
+        summary = dict(re.findall(rb"^([A-Za-z ()]+): (.*)$", run("msiinfo", "suminfo", MSI), re.M))
+        self.assertEqual(summary[b"Subject"], DESCRIPTION.encode("cp1252"))
+        self.assertEqual(summary[b"Author"], b"dep developers")
+        self.assertEqual(summary[b"Template"], f"x64;{FRENCH}".encode())
+
+    def test_the_package_code_changes_with_the_source_and_only_with_it(self):
+        folder = tempfile.mkdtemp(prefix="dep-msi-")
+        self.addCleanup(shutil.rmtree, folder)
+        [source] = [argument[len("-DWXS="):] for argument in BUILD_INSTALLER if argument.startswith("-DWXS=")]
+        changed = os.path.join(folder, "dep.wxs")
+        with open(source, encoding="utf-8") as original, open(changed, "w", encoding="utf-8") as copy:
+            copy.write(original.read().replace('Title="dep" Level="1"', 'Title="dep" Level="2"'))
+        codes = []
+        for name, wxs in (("again", source), ("changed", changed)):
+            package = os.path.join(folder, f"{name}.msi")
+            build = [f"-DWXS={wxs}" if argument.startswith("-DWXS=") else argument for argument in BUILD_INSTALLER]
+            run(*build, f"-DVERSION={VERSION}", f"-DOUTPUT={package}", "-P",
+                os.path.join(SCRIPTS, "build_installer.cmake"))
+            codes.append(re.search(rb"Revision number \(UUID\): (\S+)", run("msiinfo", "suminfo", package)).group(1))
+        shipped = re.search(rb"Revision number \(UUID\): (\S+)", run("msiinfo", "suminfo", MSI)).group(1)
+        self.assertEqual(codes[0], shipped)
+        self.assertNotEqual(codes[1], shipped)
+
+
+# What the link may take, the notice each needs, and a line of that notice.
+RUNTIME_PARTS = [
+    ("mingw-w64", r"/lib(mingw32|mingwex|msvcrt|moldname)\.a\(", "the mingw-w64 project"),
+    ("gdtoa", r"/libmingwex\.a\([^)]*-(dmisc|dtoa|g_[a-z]*fmt|gdtoa|gethex|gmisc|hexnan|misc|"
+     r"smisc|strtod[a-z]*|strtof|strtopx|sum|ulp|mingw_pformat)\.o\)", "Lucent Technologies"),
+    ("gdtoa by David M. Gay", r"/libmingwex\.a\([^)]*-(qnan|strtodnrp)\.o\)", "2004, 2005 David M. Gay"),
+    ("winpthreads", r"/lib(win)?pthread\.a\(", "Lockless Inc."),
+]
+
+
+class Notices(unittest.TestCase):
+    """The notices of the third-party code dep.exe holds, as the link took
+    it, in the read-me's form, shipped in the ZIP and by the installer."""
+
+    def test_the_notices_name_what_the_link_took_and_nothing_else(self):
+        with open(LINK_MAP) as link_map:
+            taken = link_map.read().split("Archive member included to satisfy reference")[1].split(
+                "\nDiscarded input sections")[0]
+        with open(os.path.join(SHIPPED, "LICENCES-TIERCES.txt"), "rb") as shipped:
+            data = shipped.read()
+        self.assertTrue(data.startswith(b"\xef\xbb\xbf"))
+        self.assertEqual(data.count(b"\n"), data.count(b"\r\n"))
+        notices = data.decode("utf-8")
+        self.assertIn("composants tiers de dep.exe", notices)
+        for part, member, line in RUNTIME_PARTS:
+            self.assertEqual(line in notices, re.search(member, taken) is not None, part)
+        self.assertRegex(taken, RUNTIME_PARTS[0][1])
+
+    def test_the_installer_installs_them_beside_the_program(self):
+        [notices] = [row for row in table("File") if row["FileName"].endswith("LICENCES-TIERCES.txt")]
+        folders = {row["Component"]: row["Directory_"] for row in table("Component")}
+        self.assertEqual(folders[notices["Component_"]], folders["Program"])
+
+
+if __name__ == "__main__":
+    SHIPPED, MSI, LINK_MAP, VERSION, EPOCH, *BUILD_INSTALLER = sys.argv[1:]
+    del sys.argv[1:]
+    unittest.main(verbosity=2)
