@@ -42,13 +42,42 @@ configure_file(windows/LICENCES-TIERCES.txt ${DEP_SHIPPED}/LICENCES-TIERCES.txt 
 # name what dep.exe holds.
 target_link_options(dep PRIVATE -Wl,-Map=${PROJECT_BINARY_DIR}/dep.map)
 
+# Signing, with the certificate and private key of the PKCS#12 file that
+# DEP_SIGNING_CERTIFICATE names in the environment when the build is
+# configured, and the password DEP_SIGNING_PASSWORD when it is built;
+# countersigned by the time-stamping authority DEP_SIGNING_TIMESTAMP_URL
+# names, if any. dep.exe is signed before it goes into the ZIP and the
+# installer, then the installer. Without a certificate, nothing is signed.
+set(DEP_SIGNING_CERTIFICATE "$ENV{DEP_SIGNING_CERTIFICATE}" CACHE FILEPATH
+  "PKCS#12 file that signs dep.exe and its installer (none: unsigned)")
+set(DEP_SIGNING_TIMESTAMP_URL "$ENV{DEP_SIGNING_TIMESTAMP_URL}" CACHE STRING
+  "RFC 3161 time-stamping authority of the signatures (none: not time-stamped)")
+set(DEP_SIGN "")
+set(unsigned ${DEP_SHIPPED})
+if(DEP_SIGNING_CERTIFICATE)
+  find_program(DEP_OSSLSIGNCODE osslsigncode)
+  if(NOT DEP_OSSLSIGNCODE)
+    message(FATAL_ERROR "dep.exe and its installer are signed by osslsigncode: install Debian's osslsigncode.")
+  endif()
+  set(DEP_SIGN sh ${PROJECT_SOURCE_DIR}/cmake/scripts/sign.sh ${DEP_OSSLSIGNCODE}
+    ${DEP_SIGNING_CERTIFICATE} ${DEP_SOURCE_DATE_EPOCH})
+  set(unsigned ${PROJECT_BINARY_DIR}/unsigned)
+endif()
+
 # mingw's strip writes SOURCE_DATE_EPOCH into the program's header.
-add_custom_command(OUTPUT ${DEP_SHIPPED}/dep.exe
+add_custom_command(OUTPUT ${unsigned}/dep.exe
   COMMAND ${CMAKE_COMMAND} -E env SOURCE_DATE_EPOCH=${DEP_SOURCE_DATE_EPOCH}
-    ${CMAKE_STRIP} -o ${DEP_SHIPPED}/dep.exe $<TARGET_FILE:dep>
+    ${CMAKE_STRIP} -o ${unsigned}/dep.exe $<TARGET_FILE:dep>
   DEPENDS dep
   COMMENT "Stripping dep.exe as it ships"
   VERBATIM)
+if(DEP_SIGN)
+  add_custom_command(OUTPUT ${DEP_SHIPPED}/dep.exe
+    COMMAND ${DEP_SIGN} ${unsigned}/dep.exe ${DEP_SHIPPED}/dep.exe ${DEP_SIGNING_TIMESTAMP_URL}
+    DEPENDS ${unsigned}/dep.exe ${DEP_SIGNING_CERTIFICATE} cmake/scripts/sign.sh
+    COMMENT "Signing dep.exe"
+    VERBATIM)
+endif()
 set(DEP_SHIPPED_FILES ${DEP_SHIPPED}/dep.exe ${DEP_SHIPPED}/LISEZMOI.txt ${DEP_SHIPPED}/LICENSE.txt
   ${DEP_SHIPPED}/LICENCES-TIERCES.txt)
 
@@ -68,8 +97,17 @@ set(DEP_BUILD_INSTALLER ${CMAKE_COMMAND}
   -DFILE_VERSION=${PROJECT_VERSION}.0 -DEPOCH=${DEP_SOURCE_DATE_EPOCH} -DWIXL=${DEP_WIXL}
   -DMSIBUILD=${DEP_MSIBUILD} -DMSIINFO=${DEP_MSIINFO} -DFAKETIME=${DEP_FAKETIME})
 set(DEP_INSTALLER ${PROJECT_BINARY_DIR}/installer/dep-${PROJECT_VERSION}-x64.msi)
-add_custom_command(OUTPUT ${DEP_INSTALLER}
-  COMMAND ${DEP_BUILD_INSTALLER} -DVERSION=${PROJECT_VERSION} -DOUTPUT=${DEP_INSTALLER}
+set(unsigned_installer ${DEP_INSTALLER})
+if(DEP_SIGN)
+  set(unsigned_installer ${unsigned}/dep-${PROJECT_VERSION}-x64.msi)
+  add_custom_command(OUTPUT ${DEP_INSTALLER}
+    COMMAND ${DEP_SIGN} ${unsigned_installer} ${DEP_INSTALLER} ${DEP_SIGNING_TIMESTAMP_URL}
+    DEPENDS ${unsigned_installer} ${DEP_SIGNING_CERTIFICATE} cmake/scripts/sign.sh
+    COMMENT "Signing the Windows installer"
+    VERBATIM)
+endif()
+add_custom_command(OUTPUT ${unsigned_installer}
+  COMMAND ${DEP_BUILD_INSTALLER} -DVERSION=${PROJECT_VERSION} -DOUTPUT=${unsigned_installer}
     -P ${PROJECT_SOURCE_DIR}/cmake/scripts/build_installer.cmake
   DEPENDS ${DEP_SHIPPED_FILES} ${DEP_ICON} windows/dep.wxs cmake/scripts/build_installer.cmake
   COMMENT "Building the Windows installer"

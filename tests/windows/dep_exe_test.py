@@ -5,9 +5,9 @@ Windows Installer package; and the rule by which a run that Wine itself failed
 is run again.
 
 Usage: dep_exe_test.py WINE DEP_EXE [TEST_CLASS...]
-The installer's tests take the package from the environment: DEP_MSI, and
-DEP_NEXT_MSI, the same built at a higher version; DEP_EXE is then dep.exe as
-it ships.
+The installer's tests take the package from the environment: DEP_MSI,
+DEP_NEXT_MSI, the same built at a higher version, and DEP_SIGNED_MSI, the
+package signed; DEP_EXE is then dep.exe as it ships.
 """
 
 import errno
@@ -347,6 +347,7 @@ class Installer(unittest.TestCase):
                            stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         cls.package = os.environ["DEP_MSI"]
         cls.next_package = os.environ["DEP_NEXT_MSI"]
+        cls.signed_package = os.environ["DEP_SIGNED_MSI"]
 
     @classmethod
     def tearDownClass(cls):
@@ -410,13 +411,14 @@ class Installer(unittest.TestCase):
         self.assertIn(f"{self.FOLDER}\\".encode("utf-16-le"), data)
 
     def test_installs_for_the_whole_machine_and_is_removed_without_a_trace(self):
-        self.assertEqual(self.leftovers(), [])
-        self.assertEqual(self.msiexec("/i", self.package), 0)
-        self.assert_installed(self.version(self.package))
-        out, err, status = run_piped(b"H\n42\n178\n480\n", program=self.FOLDER + "\\dep.exe", env=self.env)
-        self.assertEqual((out, err, status), (crlf(WORKED_EXAMPLE), b"", 0))
-        self.assertEqual(self.msiexec("/x", self.package), 0)
-        self.assertEqual(self.leftovers(), [])
+        for package in (self.package, self.signed_package):
+            self.assertEqual(self.leftovers(), [], package)
+            self.assertEqual(self.msiexec("/i", package), 0, package)
+            self.assert_installed(self.version(package))
+            out, err, status = run_piped(b"H\n42\n178\n480\n", program=self.FOLDER + "\\dep.exe", env=self.env)
+            self.assertEqual((out, err, status), (crlf(WORKED_EXAMPLE), b"", 0), package)
+            self.assertEqual(self.msiexec("/x", package), 0, package)
+            self.assertEqual(self.leftovers(), [], package)
 
     def test_a_newer_package_replaces_the_installed_one_and_an_older_one_is_refused(self):
         self.assertEqual(self.leftovers(), [])

@@ -2,13 +2,15 @@
 """dep for Windows as a hospital's IT looks at it before deploying it: the
 version resource and the icon of dep.exe, the installer's tables under
 Windows Installer's validation rules (ICE38, ICE43, ICE57, ICE64, ICE80) as
-lintian checks a Debian package, the installer's summary, and the notices of
-the third-party code dep.exe holds.
+lintian checks a Debian package, the installer's summary, the notices of
+the third-party code dep.exe holds, and signing with a certificate.
 
 Usage: package_test.py SHIPPED_DIR MSI LINK_MAP VERSION EPOCH BUILD_INSTALLER...
 SHIPPED_DIR holds the files as the ZIP and the installer ship them, MSI is
 the installer, LINK_MAP the linker's map of dep.exe, BUILD_INSTALLER... the
 command that builds the installer (without its version and output).
+DEP_SIGNED_MSI in the environment names where the installer signed with a
+throwaway certificate is written, for the tests under Wine.
 """
 
 import os
@@ -22,7 +24,7 @@ import unittest
 
 SHIPPED = MSI = LINK_MAP = VERSION = EPOCH = ""
 BUILD_INSTALLER = []
-SCRIPTS = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "cmake", "scripts")
+SIGN = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "cmake", "scripts", "sign.sh")
 
 FRENCH = 1036
 DESCRIPTION = "dep : débit expiratoire de pointe théorique"
@@ -200,7 +202,7 @@ class InstallerRules(unittest.TestCase):
             package = os.path.join(folder, f"{name}.msi")
             build = [f"-DWXS={wxs}" if argument.startswith("-DWXS=") else argument for argument in BUILD_INSTALLER]
             run(*build, f"-DVERSION={VERSION}", f"-DOUTPUT={package}", "-P",
-                os.path.join(SCRIPTS, "build_installer.cmake"))
+                os.path.join(os.path.dirname(SIGN), "build_installer.cmake"))
             codes.append(re.search(rb"Revision number \(UUID\): (\S+)", run("msiinfo", "suminfo", package)).group(1))
         shipped = re.search(rb"Revision number \(UUID\): (\S+)", run("msiinfo", "suminfo", MSI)).group(1)
         self.assertEqual(codes[0], shipped)
@@ -239,6 +241,79 @@ class Notices(unittest.TestCase):
         [notices] = [row for row in table("File") if row["FileName"].endswith("LICENCES-TIERCES.txt")]
         folders = {row["Component"]: row["Directory_"] for row in table("Component")}
         self.assertEqual(folders[notices["Component_"]], folders["Program"])
+
+
+class Signing(unittest.TestCase):
+    """dep.exe and its installer signed by cmake/scripts/sign.sh with a
+    certificate of a throwaway certificate authority."""
+
+    @classmethod
+    def setUpClass(cls):
+        cls.folder = tempfile.mkdtemp(prefix="dep-signing-")
+        cls.authority = cls.certificate_authority("Autorité de test de dep")
+        cls.other_authority = cls.certificate_authority("Une autre autorité")
+        key, request = cls.path("signer.key"), cls.path("signer.csr")
+        run("openssl", "req", "-newkey", "rsa:2048", "-nodes", "-keyout", key, "-out", request,
+            "-subj", "/CN=dep developers/O=dep developers", "-utf8")
+        extensions = cls.path("signer.cnf")
+        with open(extensions, "w") as file:
+            file.write("basicConstraints=CA:FALSE\nkeyUsage=critical,digitalSignature\n"
+                       "extendedKeyUsage=codeSigning\n")
+        run("openssl", "x509", "-req", "-in", request, "-CA", cls.authority, "-CAkey", cls.authority + ".key",
+            "-CAcreateserial", "-out", cls.path("signer.pem"), "-days", "30", "-extfile", extensions)
+        cls.pkcs12 = cls.path("signer.p12")
+        run("openssl", "pkcs12", "-export", "-out", cls.pkcs12, "-inkey", key, "-in", cls.path("signer.pem"),
+            "-passout", "pass:mot de passe")
+
+    @classmethod
+    def tearDownClass(cls):
+        shutil.rmtree(cls.folder, ignore_errors=True)
+
+    @classmethod
+    def path(cls, name):
+        return os.path.join(cls.folder, name)
+
+    @classmethod
+    def certificate_authority(cls, name):
+        certificate = cls.path(f"{len(os.listdir(cls.folder))}.pem")
+        run("openssl", "req", "-x509", "-newkey", "rsa:2048", "-nodes", "-keyout", certificate + ".key",
+            "-out", certificate, "-days", "30", "-subj", f"/CN={name}", "-utf8",
+            "-addext", "basicConstraints=critical,CA:TRUE", "-addext", "keyUsage=critical,keyCertSign")
+        return certificate
+
+    def sign(self, unsigned, signed, password="mot de passe"):
+        environment = dict(os.environ, DEP_SIGNING_PASSWORD=password)
+        return subprocess.run(["sh", SIGN, "osslsigncode", self.pkcs12, EPOCH, unsigned, signed],
+                              env=environment, capture_output=True)
+
+    def verified(self, signed, authority):
+        return subprocess.run(["osslsigncode", "verify", "-CAfile", authority, "-in", signed],
+                              capture_output=True)
+
+    def test_a_signature_holds_with_its_authority_only_and_gives_the_same_bytes_twice(self):
+        for unsigned in (os.path.join(SHIPPED, "dep.exe"), MSI):
+            signed = [self.path(f"{n}-{os.path.basename(unsigned)}") for n in (1, 2)]
+            for output in signed:
+                self.assertEqual(self.sign(unsigned, output).returncode, 0, unsigned)
+            with open(signed[0], "rb") as first, open(signed[1], "rb") as second:
+                self.assertEqual(first.read(), second.read(), unsigned)
+            verified = self.verified(signed[0], self.authority)
+            self.assertEqual(verified.returncode, 0, verified.stdout.decode(errors="replace"))
+            self.assertIn(b"Signing time: Dec  9 12:00:00 2026 GMT", verified.stdout)
+            self.assertNotEqual(self.verified(signed[0], self.other_authority).returncode, 0, unsigned)
+            self.assertNotEqual(self.verified(unsigned, self.authority).returncode, 0, unsigned)
+        os.makedirs(os.path.dirname(os.environ["DEP_SIGNED_MSI"]), exist_ok=True)
+        shutil.copyfile(self.path(f"1-{os.path.basename(MSI)}"), os.environ["DEP_SIGNED_MSI"])
+
+    def test_a_wrong_or_missing_password_signs_nothing(self):
+        unsigned = os.path.join(SHIPPED, "dep.exe")
+        self.assertNotEqual(self.sign(unsigned, self.path("wrong.exe"), password="faux").returncode, 0)
+        self.assertFalse(os.path.exists(self.path("wrong.exe")))
+        missing = subprocess.run(["sh", SIGN, "osslsigncode", self.pkcs12, EPOCH, unsigned, self.path("none.exe")],
+                                 env={k: v for k, v in os.environ.items() if k != "DEP_SIGNING_PASSWORD"},
+                                 capture_output=True)
+        self.assertEqual(missing.returncode, 1)
+        self.assertIn(b"DEP_SIGNING_PASSWORD is not set", missing.stderr)
 
 
 if __name__ == "__main__":
