@@ -2,10 +2,13 @@
 # page's console; the module's code in base64, its script, the page's style
 # and scripts all inlined into the page. The same page, with what only the
 # app does, is the index.html of an app that works offline once a web server
-# has served it: with its manifest, its service worker, its icons and what
-# each kind of web server needs, in app/. Users get the page as one file,
-# dep-<version>.html, and the app to put on a web server as
-# dep-<version>-app.zip.
+# has served it: with its manifest, its service worker, its icons and its
+# accessibility statement, in app/; what each kind of web server needs is
+# in app/ and server/, and what withdraws the app from a server in
+# withdrawal/. Users get the page as one file, dep-<version>.html, the app
+# to put on a web server as dep-<version>-app.zip, and the server's files
+# and the withdrawal as dep-<version>-server.zip and
+# dep-<version>-withdrawal.zip.
 
 # Debian's Emscripten links with Node and Debian's Node modules; Node also
 # assembles the page.
@@ -27,26 +30,51 @@ target_link_options(dep_module PRIVATE
 set_target_properties(dep_module PROPERTIES SUFFIX .js)
 
 # The single file, and the app's index.html with the app's links, worker and
-# line, and beside it what each web server needs to serve the app.
+# line, and beside it its accessibility statement.
 set(DEP_PAGE ${PROJECT_BINARY_DIR}/dep.html)
 set(DEP_APP ${PROJECT_BINARY_DIR}/app)
 set(DEP_APP_PAGE ${DEP_APP}/index.html)
-set(DEP_SERVER_FILES ${DEP_APP}/web.config ${DEP_APP}/.htaccess ${DEP_APP}/nginx.conf)
+set(DEP_STATEMENT ${DEP_APP}/accessibilite.html)
 set(assemble ${DEP_NODE} ${PROJECT_SOURCE_DIR}/cmake/scripts/assemble_page.mjs ${PROJECT_SOURCE_DIR}
   $<TARGET_FILE:dep_module> $<TARGET_FILE_DIR:dep_module>/dep_module.wasm ${PROJECT_VERSION})
 set(page_sources web/page.html web/page.css web/page_program.js web/page_keys.js web/page.js LICENSE
-  web/notices.txt cmake/scripts/assemble_page.mjs)
+  web/notices.txt web/accessibilite.html cmake/scripts/assemble_page.mjs)
 add_custom_command(OUTPUT ${DEP_PAGE}
   COMMAND ${assemble} ${DEP_PAGE}
   DEPENDS dep_module ${page_sources}
   COMMENT "Assembling the web page"
   VERBATIM)
-add_custom_command(OUTPUT ${DEP_APP_PAGE} ${DEP_SERVER_FILES}
+add_custom_command(OUTPUT ${DEP_APP_PAGE}
   COMMAND ${assemble} ${DEP_APP_PAGE} --app
   DEPENDS dep_module ${page_sources} web/page_app.html web/page_app.js
-    web/server/web.config web/server/htaccess web/server/nginx.conf
-  COMMENT "Assembling the web app's page and its servers' files"
+  COMMENT "Assembling the web app's page"
   VERBATIM)
+add_custom_command(OUTPUT ${DEP_STATEMENT}
+  COMMAND ${assemble} ${DEP_STATEMENT} --document ${PROJECT_SOURCE_DIR}/web/accessibilite.html
+  DEPENDS dep_module web/accessibilite.html web/page.css cmake/scripts/assemble_page.mjs
+  COMMENT "Assembling the web app's accessibility statement"
+  VERBATIM)
+
+# What a web server needs to serve the app's folder, and which a server
+# sends for every build alike: the app's folder holds IIS's web.config, which
+# IIS never serves, and an .htaccess for Apache hosts that read it; the
+# server's own files, which stay when the folder is replaced, are in
+# server/. The policy the servers send forbids every site to frame the app
+# and keeps the app's pages and worker to the app's origin; each page's own
+# policy narrows it to its scripts and style by their hashes.
+set(DEP_HEADER_POLICY "default-src 'self'; script-src 'self' 'unsafe-inline' 'wasm-unsafe-eval'; \
+style-src 'self' 'unsafe-inline'; object-src 'none'; base-uri 'none'; form-action 'none'; frame-ancestors 'none'")
+set(DEP_WEB_SERVER ${PROJECT_BINARY_DIR}/server)
+set(DEP_WITHDRAWAL ${PROJECT_BINARY_DIR}/withdrawal)
+file(READ web/server/apache_directives.conf directives)
+string(CONFIGURE "${directives}" DEP_APACHE_DIRECTIVES @ONLY)
+string(STRIP "${DEP_APACHE_DIRECTIVES}" DEP_APACHE_DIRECTIVES)
+foreach(folder ${DEP_APP} ${DEP_WITHDRAWAL})
+  configure_file(web/server/web.config ${folder}/web.config @ONLY)
+  configure_file(web/server/htaccess ${folder}/.htaccess @ONLY)
+endforeach()
+configure_file(web/server/apache.conf ${DEP_WEB_SERVER}/apache.conf @ONLY)
+configure_file(web/server/nginx.conf ${DEP_WEB_SERVER}/nginx.conf @ONLY)
 
 configure_file(web/manifest.webmanifest ${DEP_APP}/manifest.webmanifest COPYONLY)
 configure_file(web/icon.svg ${DEP_APP}/icon.svg COPYONLY)
@@ -76,10 +104,29 @@ add_custom_command(OUTPUT ${DEP_APP}/service-worker.js
     web/service_worker.js cmake/scripts/write_service_worker.cmake
   COMMENT "Writing the web app's service worker"
   VERBATIM)
-add_custom_target(dep_page ALL DEPENDS ${DEP_PAGE} ${DEP_APP}/service-worker.js ${DEP_SERVER_FILES})
+
+# What withdraws the app from its address, put in place of its folder: a
+# page that says so, and a worker that deletes what the device keeps of
+# that copy and ends itself.
+add_custom_command(OUTPUT ${DEP_WITHDRAWAL}/index.html
+  COMMAND ${assemble} ${DEP_WITHDRAWAL}/index.html --document ${PROJECT_SOURCE_DIR}/web/withdrawal.html
+  DEPENDS dep_module web/withdrawal.html web/page.css cmake/scripts/assemble_page.mjs
+  COMMENT "Assembling the page of the app's withdrawal"
+  VERBATIM)
+add_custom_command(OUTPUT ${DEP_WITHDRAWAL}/service-worker.js
+  COMMAND ${CMAKE_COMMAND} -DAPP=${DEP_WITHDRAWAL} -DVERSION=${PROJECT_VERSION} -DWITHDRAWN=ON
+    -P ${PROJECT_SOURCE_DIR}/cmake/scripts/write_service_worker.cmake
+  DEPENDS web/service_worker.js cmake/scripts/write_service_worker.cmake
+  COMMENT "Writing the worker of the app's withdrawal"
+  VERBATIM)
+add_custom_target(dep_page ALL DEPENDS ${DEP_PAGE} ${DEP_APP}/service-worker.js ${DEP_STATEMENT}
+  ${DEP_WITHDRAWAL}/index.html ${DEP_WITHDRAWAL}/service-worker.js)
 
 install(FILES ${DEP_PAGE} DESTINATION . RENAME dep-${PROJECT_VERSION}.html)
 install(DIRECTORY ${DEP_APP}/ DESTINATION app)
-set(CPACK_DEP_ZIP_FOLDER app)
+install(DIRECTORY ${DEP_WEB_SERVER}/ DESTINATION server)
+install(DIRECTORY ${DEP_WITHDRAWAL}/ DESTINATION withdrawal)
 set(CPACK_PACKAGE_FILE_NAME dep-${PROJECT_VERSION}-app)
+set(CPACK_DEP_ZIPS app=${CPACK_PACKAGE_FILE_NAME} server=dep-${PROJECT_VERSION}-server
+  withdrawal=dep-${PROJECT_VERSION}-withdrawal)
 set(CPACK_DEP_PACKAGES dep-${PROJECT_VERSION}.html)

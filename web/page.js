@@ -9,6 +9,7 @@
   const field = byId("answer");
   const send = byId("send");
   const question = byId("question");
+  const format = byId("answer-format");
   const categories = [...document.querySelectorAll(".categories button")];
   const keyWait = byId("key-wait");
   const keyButton = byId("key");
@@ -43,10 +44,13 @@
 
   // While a number is awaited, a phone shows its numeric keypad and the
   // category buttons cannot be used; while a character is awaited, letters.
+  // The answer's format is said before it is sent.
   function enableAnswer(enabled, number = false) {
     field.disabled = !enabled;
     send.disabled = !enabled;
     field.inputMode = number ? "numeric" : "text";
+    format.textContent = !enabled ? "" : number ? "Un nombre entier, en chiffres seuls."
+      : "Une lettre : H, F ou E, ou l’un des boutons.";
     for (const button of categories) {
       button.disabled = !enabled || number;
     }
@@ -136,8 +140,10 @@
   });
 
   // The Enter that sent the last answer has been handled before the wait
-  // begins, so only a later key press reaches this.
-  document.addEventListener("keydown", (event) => {
+  // begins, so only a later key press reaches this. A key ends the wait on
+  // the Terminer button only, which has the focus then: elsewhere a key is
+  // the page's or the browser's.
+  keyButton.addEventListener("keydown", (event) => {
     if (keyPressed === null) {
       return;
     }

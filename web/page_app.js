@@ -6,8 +6,9 @@
 /**
  * What the line says: `secure` is whether the address allows service
  * workers (HTTPS, or the device itself), `workers` whether the browser has
- * them, and `word` what this copy's worker said: `{ kept }` once it holds
- * every file or not, `{ refused }` when the server refused it one. Empty
+ * them, and `word` what this copy's workers said: `kept`, whether the
+ * worker in use holds every file, and `refused`, why a new worker could not
+ * keep a file (a new version the server refused, or a first visit's). Empty
  * until there is something to say.
  */
 function offlineStatus(secure, workers, word) {
@@ -18,10 +19,11 @@ function offlineStatus(secure, workers, word) {
   if (!workers) {
     return `${not}ce navigateur ne garde pas d’application`;
   }
-  if (word?.refused !== undefined) {
-    return `${not}${word.refused}`;
+  const kept = "Disponible hors ligne sur cet appareil.";
+  if (word?.refused) {
+    return word.kept ? `${kept} Sa nouvelle version n’a pas pu être gardée : ${word.refused}` : `${not}${word.refused}`;
   }
-  return word?.kept ? "Disponible hors ligne sur cet appareil." : "";
+  return word?.kept ? kept : "";
 }
 
 if (typeof module === "object") {
@@ -29,8 +31,11 @@ if (typeof module === "object") {
 } else {
   addEventListener("DOMContentLoaded", () => {
     const line = document.getElementById("offline");
+    // What this copy's workers said, the latest of each.
+    let heard = {};
     const say = (word) => {
-      line.textContent = offlineStatus(isSecureContext, "serviceWorker" in navigator, word);
+      heard = { ...heard, ...word };
+      line.textContent = offlineStatus(isSecureContext, "serviceWorker" in navigator, heard);
     };
     if (!isSecureContext || !("serviceWorker" in navigator)) {
       say();

@@ -14,6 +14,11 @@ const cases = [
   [true, true, { kept: false }, ""],
   [true, true, { kept: true }, "Disponible hors ligne sur cet appareil."],
   [true, true, { refused: "manifest.webmanifest : 404" }, `${NOT}manifest.webmanifest : 404`],
+  // A new version refused while the device keeps the one it runs, or once it has been kept.
+  [true, true, { kept: true, refused: "index.html : 404" },
+    "Disponible hors ligne sur cet appareil. Sa nouvelle version n’a pas pu être gardée : index.html : 404"],
+  [true, true, { kept: false, refused: "index.html : 404" }, `${NOT}index.html : 404`],
+  [true, true, { kept: true, refused: null }, "Disponible hors ligne sur cet appareil."],
 ];
 
 for (const [secure, workers, word, line] of cases) {

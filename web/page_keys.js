@@ -11,13 +11,14 @@ const MODIFIER_KEYS = new Set([
 /**
  * What a keydown event does to the wait: null when the wait does not take it
  * (a key held down repeating, a modifier alone, a dead key or an input method
- * still composing, a function key or a shortcut that belongs to the browser),
- * otherwise the text the key shows: its character when it types one, "" when
- * it does not (Enter, Esc, an arrow, Tab).
+ * still composing, a function key or a shortcut that belongs to the browser,
+ * Tab, which moves the focus to the page's other controls), otherwise the
+ * text the key shows: its character when it types one, "" when it does not
+ * (Enter, Esc, an arrow).
  */
 function keyWaitEcho(event) {
   const key = event.key;
-  if (event.repeat || event.isComposing || key === "Dead" || key === "Process" ||
+  if (event.repeat || event.isComposing || key === "Dead" || key === "Process" || key === "Tab" ||
       MODIFIER_KEYS.has(key) || /^F\d+$/.test(key)) {
     return null;
   }

@@ -24,6 +24,9 @@ const cases = [
   [press("F5"), null],
   [press("p", { ctrlKey: true }), null],
   [press("c", { metaKey: true }), null],
+  // Tab and Shift+Tab move between Terminer and Copier le compte rendu.
+  [press("Tab"), null],
+  [press("Tab", { shiftKey: true }), null],
 ];
 
 for (const [event, shown] of cases) {

@@ -11,11 +11,25 @@
 // other): a cache is named by its files and the folder of its copy, a copy
 // deletes only its own older caches, and a worker answers only for its own
 // copy's files. Whatever else a page asks for is left to the network.
+//
+// The worker of the app's withdrawal, put on the server in place of the
+// app's folder, keeps nothing: it deletes this copy's caches, ends its own
+// registration, and opens its pages again from the server, which now says
+// that the app was withdrawn.
+const WITHDRAWN = @DEP_APP_WITHDRAWN@;
 const FOLDER = self.registration.scope;
 const CACHE = `dep-@PROJECT_VERSION@-@DEP_APP_HASH@ ${FOLDER}`;
 const FILES = [@DEP_APP_FILE_LIST@];
 const KEPT = new Set(FILES.map((file) => new URL(file, FOLDER).href));
 const PAGE = new URL("index.html", FOLDER).href;
+/** The kinds of content each kind of file may come as; anything else, a
+ * sign-on portal's login page for one, is not the app's file. */
+const TYPES = {
+  html: ["text/html"],
+  webmanifest: ["application/manifest+json", "application/json"],
+  svg: ["image/svg+xml"],
+  png: ["image/png"],
+};
 
 /**
  * Whether the cache `name` holds an older build of this copy: named for this
@@ -41,20 +55,40 @@ async function tell(message) {
 }
 
 /**
+ * Why the server's `answer` for `file` is not the file, in French, or null
+ * when it is: only a direct answer of the app's own address, with the
+ * file's kind of content, is.
+ */
+function refusal(file, answer) {
+  if (answer === null) {
+    return "pas de réponse du serveur";
+  }
+  if (!answer.ok) {
+    return `${answer.status}`;
+  }
+  if (answer.redirected || answer.type !== "basic") {
+    return "le serveur a renvoyé vers une autre adresse (un portail de connexion ?)";
+  }
+  const type = (answer.headers.get("Content-Type") ?? "").split(";")[0].trim().toLowerCase();
+  const expected = TYPES[file.split(".").pop()];
+  return expected.includes(type) ? null : `le serveur a donné ${type || "un contenu sans type"} au lieu de ${expected[0]}`;
+}
+
+/**
  * Keeps every file, fetched from the server itself rather than from the
  * browser's HTTP cache, which may hold an older build's. When the server
- * refuses one, or does not answer, keeps none and tells the pages which
- * file and what the server answered.
+ * refuses one, does not answer, or answers with something else, keeps none
+ * and tells the pages which file and why.
  */
 async function keepFiles() {
   const answers = await Promise.all(FILES.map((file) =>
     fetch(new Request(file, { cache: "reload" })).catch(() => null)));
-  const refused = answers.findIndex((answer) => !answer?.ok);
+  const reasons = FILES.map((file, i) => refusal(file, answers[i]));
+  const refused = reasons.findIndex((reason) => reason !== null);
   if (refused !== -1) {
-    const answer = answers[refused];
-    const refusal = `${FILES[refused]} : ${answer ? answer.status : "pas de réponse du serveur"}`;
-    await tell({ refused: refusal });
-    throw new Error(`the server did not give ${refusal}`);
+    const why = `${FILES[refused]} : ${reasons[refused]}`;
+    await tell({ refused: why });
+    throw new Error(`the server did not give ${why}`);
   }
   const cache = await caches.open(CACHE);
   await Promise.all(FILES.map((file, i) => cache.put(file, answers[i])));
@@ -71,18 +105,31 @@ async function keepsEverything() {
 }
 
 self.addEventListener("install", (event) => {
-  event.waitUntil(keepFiles().then(() => self.skipWaiting()));
+  event.waitUntil((WITHDRAWN ? Promise.resolve() : keepFiles()).then(() => self.skipWaiting()));
 });
 
+/** Deletes this copy's caches but the one this worker keeps. */
+const deleteOlderBuilds = async () => Promise.all((await caches.keys()).map(async (name) => {
+  if (await isOlderBuild(name)) {
+    await caches.delete(name);
+  }
+}));
+
+/** Ends the copy on this device: its caches, its registration; its pages,
+ * opened again, come from the server. */
+async function withdraw() {
+  await self.clients.claim();
+  await deleteOlderBuilds();
+  await self.registration.unregister();
+  const pages = await self.clients.matchAll({ type: "window" });
+  await Promise.all(pages.map((page) => page.navigate(page.url).catch(() => null)));
+}
+
 self.addEventListener("activate", (event) => {
-  event.waitUntil(caches.keys()
-    .then((names) => Promise.all(names.map(async (name) => {
-      if (await isOlderBuild(name)) {
-        await caches.delete(name);
-      }
-    })))
+  event.waitUntil(WITHDRAWN ? withdraw() : deleteOlderBuilds()
     .then(() => self.clients.claim())
-    .then(async () => tell({ kept: await keepsEverything() })));
+    // The worker in use now: no refusal stands.
+    .then(async () => tell({ kept: await keepsEverything(), refused: null })));
 });
 
 // A page asks whether this copy works offline.
@@ -96,7 +143,7 @@ self.addEventListener("message", (event) => {
 // at its index.html, whatever its query, is the kept index.html.
 self.addEventListener("fetch", (event) => {
   const request = event.request;
-  if (request.method !== "GET") {
+  if (WITHDRAWN || request.method !== "GET") {
     return;
   }
   const url = new URL(request.url);

@@ -66,7 +66,9 @@ set(artefacts
   ${work}/windows/dep-${VERSION}-win64.zip
   ${work}/windows/dep-${VERSION}-x64.msi
   ${work}/web/dep-${VERSION}.html
-  ${work}/web/dep-${VERSION}-app.zip)
+  ${work}/web/dep-${VERSION}-app.zip
+  ${work}/web/dep-${VERSION}-server.zip
+  ${work}/web/dep-${VERSION}-withdrawal.zip)
 file(COPY ${artefacts} DESTINATION ${DIST_DIR})
 
 # The source archive: the commit's tracked files under dep-VERSION/, owned by

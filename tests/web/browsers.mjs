@@ -26,10 +26,11 @@ const CHROMIUM_ARGUMENTS = ["--no-sandbox", "--disable-gpu", "--disable-quic", "
  * host names by the rules `resolve` ("MAP name address", Chromium). Its
  * `run(fn, ...args)` gives what `fn(...args)` gives in the page, once its
  * promise settles (`fn` may also be a script's source); `press(...keys)`
- * presses each key in turn, a name ("Enter", "Shift", "ArrowUp") or a
- * character; `click(selector)` clicks the element; `requests` lists every
- * URL the page asked for, where the browser tells (not WebKit's); `close()`
- * closes it, if it has not gone already.
+ * presses each key in turn, a name ("Enter", "Shift", "ArrowUp"), a
+ * character, or either with Shift ("Shift+Tab"); `click(selector)` clicks
+ * the element; `requests` lists every URL the page asked for, where the
+ * browser tells (not WebKit's); `close()` closes it, if it has not gone
+ * already.
  */
 export async function start(engine, { dark = false, profile, resolve } = {}) {
   if (engine === "webkit") {
@@ -69,7 +70,11 @@ export async function start(engine, { dark = false, profile, resolve } = {}) {
     click: (selector) => page.click(selector),
     async press(...keys) {
       for (const key of keys) {
-        if (engine === "chromium" && [...key].length === 1 && key > "\x7f") {
+        if (key.startsWith("Shift+")) {
+          await page.keyboard.down("Shift");
+          await page.keyboard.press(key.slice("Shift+".length));
+          await page.keyboard.up("Shift");
+        } else if (engine === "chromium" && [...key].length === 1 && key > "\x7f") {
           // Beyond a US keyboard, as Chromium gets a key from a French one.
           for (const type of ["keyDown", "keyUp"]) {
             await devTools("Input.dispatchKeyEvent", { type, key, text: key });
@@ -91,6 +96,12 @@ export async function start(engine, { dark = false, profile, resolve } = {}) {
      * as the browser runs: the grant ends with the session that made it. */
     grantClipboard: async () => (await browser.target().createCDPSession()).send(
       "Browser.grantPermissions", { permissions: ["clipboardReadWrite", "clipboardSanitizedWrite"] }),
+    /** The role, name and description the browser gives assistive technologies
+     * of the element `selector` (Chromium's accessibility tree). */
+    accessibleNode: engine === "chromium" ? async (selector) => {
+      const { role, name, description } = await page.accessibility.snapshot({ root: await page.$(selector) });
+      return { role, name, description };
+    } : undefined,
     /** Chromium's reasons not to offer the page as an app: none when it would. */
     installabilityErrors: async () =>
       (await devTools("Page.getInstallabilityErrors")).installabilityErrors,
@@ -131,9 +142,15 @@ async function startWebKit(dark) {
     type: async (text) => text && (await focused()).sendKeys(text),
     click: async (selector) => (await driver.findElement(webdriver.By.css(selector))).click(),
     async press(...keys) {
+      const named = (key) => (key.length > 1 ? webdriver.Key[key.replace(/^Arrow/, "Arrow_").toUpperCase()] : key);
       for (const key of keys) {
-        const name = key.replace(/^Arrow/, "Arrow_").toUpperCase();
-        await (await focused()).sendKeys(key.length > 1 ? webdriver.Key[name] : key);
+        if (key.startsWith("Shift+")) {
+          // As actions: a chord's closing NULL key reaches the page as a key press.
+          const shift = webdriver.Key.SHIFT;
+          await driver.actions().keyDown(shift).sendKeys(named(key.slice("Shift+".length))).keyUp(shift).perform();
+        } else {
+          await (await focused()).sendKeys(named(key));
+        }
       }
     },
     screenshot: async (file) => writeFileSync(file, await driver.takeScreenshot(), "base64"),

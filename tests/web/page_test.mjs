@@ -8,7 +8,7 @@ import { execFileSync } from "node:child_process";
 import { cpSync, mkdtempSync, readdirSync, readFileSync, rmSync, writeFileSync } from "node:fs";
 import { createRequire } from "node:module";
 import { tmpdir } from "node:os";
-import { join } from "node:path";
+import { dirname, join } from "node:path";
 import { fileURLToPath, pathToFileURL } from "node:url";
 import { after, before, test } from "node:test";
 import { browserIsGone, crashes, ENGINES, start, until } from "./browsers.mjs";
@@ -16,6 +16,9 @@ import { AppServer, RealServer } from "./servers.mjs";
 
 const [ENGINE, PAGE_FILE, APP, OUTPUT, VERSION] = process.argv.slice(2);
 const PAGE = pathToFileURL(PAGE_FILE).href;
+// What the build writes beside the app: the servers' files, the withdrawal.
+const SNIPPETS = join(dirname(APP), "server");
+const WITHDRAWAL = join(dirname(APP), "withdrawal");
 const CMAKE = process.env.CMAKE ?? "cmake";
 const AXE = readFileSync(createRequire(import.meta.url).resolve("axe-core/axe.min.js"), "utf8");
 
@@ -127,13 +130,13 @@ async function open(browser, url) {
   assert.equal(first.transcript, Q);
 }
 
-/** No violation of WCAG 2.2 A and AA, nor of axe's best practices, at `step`. */
+/** No violation of WCAG 2.2 A and AA, of RGAA 4, nor of axe's best practices, at `step`. */
 async function audit(browser, step) {
   if (!await browser.run(() => typeof axe === "object")) {
     await browser.run(AXE); // the page's policy refuses scripts that are not its own
   }
   const violations = await browser.run(async () => {
-    const tags = ["wcag2a", "wcag2aa", "wcag21a", "wcag21aa", "wcag22aa", "best-practice"];
+    const tags = ["wcag2a", "wcag2aa", "wcag21a", "wcag21aa", "wcag22aa", "best-practice", "RGAAv4"];
     const result = await axe.run(document, { runOnly: { type: "tag", values: tags } });
     return result.violations.flatMap((v) => v.nodes.map((n) => `${v.id} ${n.target}: ${n.failureSummary}`));
   });
@@ -154,6 +157,10 @@ function appState() {
 const cacheOf = (url, version) => `dep-${version} ${url}`;
 /** Cache names without the hash of the files they keep, in order. */
 const named = (names) => names.map((name) => name.replace(/^(dep-[^ -]+)-[0-9a-f]{16} /, "$1 ")).sort();
+
+/** The conformity that the app's accessibility statement declares. */
+const declaredConformity = () =>
+  readFileSync(join(APP, "accessibilite.html"), "utf8").match(/<strong id="etat">([^<]+)</)[1];
 
 const KEPT = "Disponible hors ligne sur cet appareil.";
 const KEPT_FILES = ["index.html", "manifest.webmanifest", "icon.svg", "icon-192.png", "icon-512.png"];
@@ -213,12 +220,12 @@ function copyOfApp(change, rebuilt = false) {
 
 /**
  * Runs `use(browser, server)` with a new browser and the app served from a
- * copy of its folder changed by `change` (copyOfApp), as IIS serves it when
- * `iis`.
+ * copy of its folder changed by `change` (copyOfApp), by Debian's nginx when
+ * `nginx`, or by the test server with its `options`.
  */
-async function withApp(use, change = (name, bytes) => bytes, { iis = false } = {}) {
+async function withApp(use, change = (name, bytes) => bytes, { nginx = false, ...options } = {}) {
   const folder = copyOfApp(change);
-  const server = new AppServer(folder, { iis });
+  const server = nginx ? new RealServer("nginx", folder, SNIPPETS) : new AppServer(folder, options);
   await server.start();
   const browser = await newBrowser();
   try {
@@ -279,24 +286,31 @@ const CASES = [
 
   ["the field asks for the keyboard of the answer awaited; the category buttons answer as typed",
     ENGINES, async () => {
+      // The keyboard, the buttons' state, and the answer's format said before it is sent.
       const keyboard = () => shared.run(() => [document.getElementById("answer").inputMode,
-        ...[...document.querySelectorAll(".categories button")].map((button) => button.disabled)]);
+        ...[...document.querySelectorAll(".categories button")].map((button) => button.disabled),
+        document.getElementById("answer-format").textContent]);
+      const [letter, number] = ["Une lettre : H, F ou E, ou l’un des boutons.", "Un nombre entier, en chiffres seuls."];
       await open(shared, PAGE);
-      assert.deepEqual(await keyboard(), ["text", false, false, false]);
+      assert.deepEqual(await keyboard(), ["text", false, false, false, letter]);
       await shared.click(".categories button[value=F]");
       await waitFor(shared, "the age question", (l) => l.state === "answer" && l.transcript.endsWith("individu ? "));
+      // What the browser gives a screen reader of the field: its question and its format.
+      assert.deepEqual(await shared.accessibleNode?.("#answer"),
+        ENGINE === "chromium" ? { role: "textbox", name: "Réponse à la question : Quel est l age de l individu ?",
+          description: number } : undefined);
       for (const line of ["17", "150", "0"]) {
-        assert.deepEqual(await keyboard(), ["numeric", true, true, true]);
+        assert.deepEqual(await keyboard(), ["numeric", true, true, true, number]);
         await answer(shared, line);
       }
       // After a click, whether the focus shows is left to the browser.
       const [, , , quits] = CONSULTATIONS.find(([name]) => name === "0 quits");
       assert.equal((await waitFor(shared, "the end", (l) => l.state === "ended")).transcript, quits);
-      assert.deepEqual((await keyboard()).slice(1), [true, true, true]);
+      assert.deepEqual((await keyboard()).slice(1), [true, true, true, ""]);
     }],
 
   ["the report is copied as plain text, or selected where the clipboard is refused, without the key " +
-    "that ends the wait: during the wait, which goes on, and after it", ENGINES, async () => {
+    "that ends the wait: during the wait, which goes on, by the keyboard, and after it", ENGINES, async () => {
     for (const afterTheKey of [false, true]) {
       await open(shared, PAGE);
       for (const line of WORKED_ANSWERS) {
@@ -316,16 +330,27 @@ const CASES = [
             writeText: () => Promise.reject(new DOMException("refused", "NotAllowedError")) } });
         });
       }
-      await shared.click("#copy");
+      if (afterTheKey) {
+        await shared.click("#copy");
+      } else {
+        // Tab and Shift+Tab move between Terminer and the copy without ending
+        // the wait, and a key on the copy is no end.
+        await shared.press("Tab");
+        assert.equal(await shared.run(() => document.activeElement.id), "copy");
+        await shared.press("Shift+Tab");
+        await awaiting(shared, "key");
+        await shared.press("Tab", "Enter", "k");
+        assert.equal(await shared.run(() => document.getElementById("key-wait").hidden), false);
+      }
       const status = await until(() => shared.run(() => document.getElementById("copy-status").textContent),
         "the copy's status");
       const copied = await shared.run(() => (navigator.clipboard.readText?.() ?? getSelection().toString()));
       assert.equal(copied, WORKED_EXAMPLE, `copied ${afterTheKey ? "after" : "during"} the wait`);
       assert.match(status, ENGINE === "chromium" ? /^Compte rendu copié\.$/ : /compte rendu est sélectionné/);
       if (!afterTheKey) {
-        await shared.press("k"); // the key wait went on
+        await shared.click("#key"); // the key wait went on
         const end = await waitFor(shared, "the end", (l) => l.state === "ended");
-        assert.equal(end.transcript, `${WORKED_EXAMPLE}k`);
+        assert.equal(end.transcript, WORKED_EXAMPLE);
       }
     }
   }],
@@ -363,6 +388,10 @@ const CASES = [
     for (const holder of ["Copyright (c) 2010-2022 The Emscripten Authors", "Copyright © 2005-2020 Rich Felker, et al."]) {
       assert.ok(notices.startsWith("en ") && notices.includes(`${holder}\n\nPermission is hereby granted`), holder);
     }
+    // Where its accessibility statement is, with the conformity the statement declares.
+    assert.equal(await shared.run(() => document.querySelector("footer p + p").textContent),
+      `Accessibilité : ${declaredConformity()}. La déclaration d’accessibilité est le fichier ` +
+      `accessibilite.html de l’application web, dans dep-${VERSION}-app.zip.`);
     await consult(shared, WORKED_ANSWERS, ["k"]);
     const stored = await shared.run(async () => [document.cookie, localStorage.length,
       sessionStorage.length, (await indexedDB.databases()).length, window.refusals ?? []]);
@@ -371,33 +400,75 @@ const CASES = [
     assert.deepEqual(shared.requests?.filter((url) => url !== PAGE && !url.startsWith("data:")) ?? [], []);
   }],
 
-  ["on a phone's screen, nothing scrolls sideways and the field is in view", ["chromium", "firefox"],
-    async () => {
-      await shared.resize(360, 640);
-      await open(shared, PAGE);
+  ["on a phone's screen, 360 and 320 px wide, nothing scrolls sideways and the field is in view",
+    ["chromium", "firefox"], async () => {
       // The page brings what awaits the user into view by the next frame.
       const inView = (id) => until(() => shared.run((element) => {
         const box = document.getElementById(element).getBoundingClientRect();
         return document.documentElement.scrollWidth <= innerWidth && box.top >= 0 &&
           box.left >= 0 && box.bottom <= innerHeight && box.right <= innerWidth;
       }, id), `${id} in view, and nothing wider than the screen`);
-      for (const line of ["x", "H 42", "178", "480"]) {
-        await awaiting(shared, "answer");
-        await inView("answer");
+      for (const width of [360, 320]) {
+        await shared.resize(width, 640);
+        await open(shared, PAGE);
+        for (const line of ["x", "H 42", "178", "480"]) {
+          await awaiting(shared, "answer");
+          await inView("answer");
+          assert.deepEqual(await shared.run(smallTargets), []);
+          await answer(shared, line);
+        }
+        await awaiting(shared, "key");
+        await inView("key");
         assert.deepEqual(await shared.run(smallTargets), []);
+        await audit(shared, `the key wait on a screen ${width} px wide`);
+        await shared.screenshot(join(OUTPUT, `page-${width}x640-${ENGINE}.png`));
+      }
+      await shared.resize(800, 600);
+    }],
+
+  ["at twice the text size and with the text spacing of RGAA 10.12, no text is cut off",
+    ["chromium", "firefox"], async () => {
+      const enlarge = () => shared.run(() => {
+        document.documentElement.style.fontSize = "200%";
+        for (const element of document.querySelectorAll("body *")) {
+          Object.assign(element.style, { lineHeight: "1.5", letterSpacing: "0.12em", wordSpacing: "0.16em" });
+          if (element.matches("p")) {
+            element.style.marginBottom = "2em";
+          }
+        }
+      });
+      const cutOff = () => shared.run(() => [...document.querySelectorAll("h1, p, label, button, summary, .transcript")]
+        .filter((e) => e.offsetParent !== null && (e.scrollWidth > e.clientWidth + 1 || e.scrollHeight > e.clientHeight + 1))
+        .map((e) => e.id || e.textContent.slice(0, 30))
+        .concat(document.documentElement.scrollWidth > innerWidth ? ["the page, sideways"] : []));
+      await open(shared, PAGE);
+      for (const line of WORKED_ANSWERS) {
+        await awaiting(shared, "answer");
+        await enlarge();
+        assert.deepEqual(await cutOff(), [], `before ${line}`);
         await answer(shared, line);
       }
       await awaiting(shared, "key");
-      await inView("key");
-      assert.deepEqual(await shared.run(smallTargets), []);
-      await audit(shared, "the key wait on a phone's screen");
-      await shared.screenshot(join(OUTPUT, `page-360x640-${ENGINE}.png`));
-      await shared.resize(800, 600);
+      await enlarge();
+      assert.deepEqual(await cutOff(), [], "the key wait");
+      await shared.press("k");
+      await awaiting(shared, "ended");
     }],
 
   ["no accessibility fault at any step of a consultation", ENGINES, async () => {
     await open(shared, PAGE);
     await audit(shared, "the first question");
+    // From the top of the page, the first Tab shows the link to the content.
+    await shared.run(() => {
+      document.body.tabIndex = -1;
+      document.body.focus();
+      document.body.removeAttribute("tabindex");
+    });
+    await shared.press("Tab");
+    assert.deepEqual(await shared.run(() => [document.activeElement.getAttribute("href"),
+      document.activeElement.getBoundingClientRect().top >= 0, document.querySelector("main").id]),
+    ["#contenu", true, "contenu"]);
+    await shared.run(() => document.getElementById("answer").focus());
     await answer(shared, "F");
     await answer(shared, "63");
     await awaiting(shared, "answer");
@@ -462,17 +533,57 @@ const CASES = [
       }
     }],
 
-  ["a new version of the app replaces the old one within two reloads", ENGINES, () => withApp(
-    async (browser, server) => {
-      assert.match((await appServedBy(browser, server.url, "0.9.0")).version, /^dep 0\.9\.0,/);
-      server.folder = APP;
-      await browser.reload(); // the old version's worker answers, and finds the new one
-      await until(async () => named((await browser.run(appState)).caches).join() === cacheOf(server.url, VERSION),
-        "the new version's files in its cache, the old version's cache deleted");
-      await browser.reload();
-      await awaiting(browser, "answer");
-      assert.equal((await browser.run(appState)).version.split(",")[0], `dep ${VERSION}`);
+  ["a new version of the app replaces the old one within two reloads, on nginx without a reload of nginx too",
+    ENGINES, async () => {
+      for (const nginx of [false, true]) {
+        await withApp(async (browser, server) => {
+          assert.match((await appServedBy(browser, server.url, "0.9.0")).version, /^dep 0\.9\.0,/);
+          server.folder = APP;
+          await browser.reload(); // the old version's worker answers, and finds the new one
+          await until(async () => named((await browser.run(appState)).caches).join() === cacheOf(server.url, VERSION),
+            "the new version's files in its cache, the old version's cache deleted");
+          await browser.reload();
+          await awaiting(browser, "answer");
+          assert.equal((await browser.run(appState)).version.split(",")[0], `dep ${VERSION}`);
+          assert.equal(await offlineLine(browser), KEPT);
+          assert.deepEqual(await browser.run(() => window.refusals ?? []), []);
+        }, asVersion("0.9.0"), { nginx });
+      }
+    }],
+
+  ["a new version the server refuses leaves this device's version in use, and the line says both", ENGINES,
+    () => withApp(async (browser, server) => {
+      await appServedBy(browser, server.url, "0.9.0");
+      const refused = copyOfApp((name, bytes) => (name === "manifest.webmanifest" ? null : bytes));
+      try {
+        server.folder = refused;
+        await browser.reload();
+        await until(async () => await browser.run(() => document.getElementById("offline").textContent) ===
+          `${KEPT} Sa nouvelle version n’a pas pu être gardée : manifest.webmanifest : 404`, "the line on both versions");
+        assert.match((await browser.run(appState)).version, /^dep 0\.9\.0,/);
+      } finally {
+        rmSync(refused, { recursive: true });
+      }
     }, asVersion("0.9.0"))],
+
+  ["withdrawn, a copy deletes what the device keeps of it and says so; another copy on the server keeps its own",
+    ENGINES, () => withApp(async (browser, server) => {
+      server.folders.set("/next/", APP);
+      const [first, next] = [server.url, server.urlOf("/next/")];
+      await appServedBy(browser, first, VERSION);
+      await appServedBy(browser, next, VERSION);
+      await open(browser, first);
+      server.folder = WITHDRAWAL;
+      await browser.reload(); // the kept page, whose worker finds the withdrawal's
+      await until(async () => await browser.run(async (folder) => document.querySelector("h1")?.textContent ===
+        "Application retirée" && (await navigator.serviceWorker.getRegistration(folder))?.scope !== folder, first),
+      "the withdrawal's page, and no worker for the withdrawn copy");
+      assert.deepEqual(named(await browser.run(() => caches.keys())), [cacheOf(next, VERSION)]);
+      await audit(browser, "the page of a withdrawn copy");
+      await server.stop();
+      await open(browser, next);
+      assert.equal((await consult(browser, WORKED_ANSWERS, ["k"])).transcript, `${WORKED_EXAMPLE}k`);
+    })],
 
   ["two copies of the app on one origin keep their files: both work offline, through an update of one",
     ["chromium", "firefox"], () => withApp(async (browser, server) => {
@@ -496,29 +607,54 @@ const CASES = [
       }
     }, asVersion("0.9.0"))],
 
-  ["on nginx, Apache and IIS with the app's own files, every file carries the headers, and the app is kept " +
-    "and works with the server stopped", ENGINES, async () => {
-    const policy = readFileSync(join(APP, "index.html"), "utf8").match(/Content-Security-Policy" content="([^"]+)"/)[1];
-    const headers = { "content-security-policy": `${policy}; frame-ancestors 'none'`,
-      "x-content-type-options": "nosniff", "referrer-policy": "no-referrer" };
-    for (const server of [new RealServer("nginx", APP), new RealServer("apache", APP),
-      new AppServer(APP, { iis: true })]) {
-      const name = server.kind ?? "IIS";
+  ["on Debian's nginx and Apache as installed, with the app's files for them, and on IIS 10 and 7.5, every " +
+    "file carries the headers, one policy that is the same for every build, no server file is served, and the " +
+    "app is kept and works with the server stopped", ENGINES, async () => {
+    // A site's own rules: a longer cache for images and scripts, a policy and a charset for every address.
+    const SERVERS = [
+      ["nginx", () => new RealServer("nginx", APP, SNIPPETS, { site: ["location ~* \\.(png|js|css)$ { expires 30d; }"] })],
+      ["Apache", () => new RealServer("apache", APP, SNIPPETS)],
+      ["Apache with a site-wide policy and a Latin-1 charset", () => new RealServer("apache", APP, SNIPPETS,
+        { site: ["Header set Content-Security-Policy \"default-src 'self'\"", "AddDefaultCharset ISO-8859-1"] })],
+      ["IIS", () => new AppServer(APP, { iis: true })],
+      ["IIS 7.5", () => new AppServer(APP, { iis: "7.5" })],
+    ];
+    const policies = new Set();
+    for (const [name, serve] of SERVERS) {
+      const server = serve();
       await server.start();
       let running = true;
       const browser = await newBrowser();
       try {
-        for (const file of ["", ...KEPT_FILES, "service-worker.js"]) {
+        for (const file of ["", ...KEPT_FILES, "service-worker.js", "accessibilite.html"]) {
           const answer = await fetch(`${server.url}${file}`);
           assert.equal(answer.status, 200, `${name}: ${file}`);
-          for (const [header, value] of Object.entries(headers)) {
-            assert.equal(answer.headers.get(header), value, `${name}: ${header} of ${file}`);
-          }
+          assert.deepEqual([answer.headers.get("x-content-type-options"), answer.headers.get("referrer-policy")],
+            ["nosniff", "no-referrer"], `${name}: ${file}`);
+          policies.add(answer.headers.get("content-security-policy"));
+        }
+        for (const file of ["web.config", ".htaccess", "nginx.conf", "apache.conf"]) {
+          assert.notEqual((await fetch(`${server.url}${file}`)).status, 200, `${name} serves ${file}`);
         }
         const manifest = await fetch(`${server.url}manifest.webmanifest`);
         assert.equal(manifest.headers.get("content-type"), "application/manifest+json", name);
+        if (name.includes("Latin-1")) {
+          assert.match((await fetch(server.url)).headers.get("content-type"), /charset=ISO-8859-1$/i);
+        }
         await appServedBy(browser, server.url, VERSION);
+        assert.equal(await browser.run(() => document.querySelector("h1").textContent),
+          "Débit expiratoire de pointe théorique", name);
         await audit(browser, `the app kept by ${name}`);
+        // The footer's link to the accessibility statement, under its own policy and the server's.
+        assert.equal(await browser.run(() => document.querySelector("footer a").textContent),
+          `Accessibilité : ${declaredConformity()}`);
+        await browser.click("footer a");
+        await until(async () => await browser.run(() => document.querySelector("h1")?.textContent) ===
+          "Déclaration d’accessibilité", `${name}: the accessibility statement`);
+        assert.equal(await browser.run(() => document.getElementById("etat").textContent), declaredConformity());
+        await audit(browser, `the accessibility statement on ${name}`);
+        assert.deepEqual(await browser.run(() => window.refusals ?? []), [], `${name}: the statement`);
+        await open(browser, server.url);
         await server.stop();
         running = false;
         await browser.reload();
@@ -532,6 +668,11 @@ const CASES = [
         }
       }
     }
+    // One policy, which names no build: it forbids every frame and keeps to the app's origin.
+    assert.equal(policies.size, 1, [...policies].join("\n"));
+    const [policy] = policies;
+    assert.match(policy, /^default-src 'self';.* frame-ancestors 'none'$/);
+    assert.doesNotMatch(policy, /sha256-/);
   }],
 
   ["copies inside the app's folder and its other pages are not the app's: each copy runs its own " +
@@ -575,15 +716,25 @@ const CASES = [
     }
   })],
 
-  ["an app whose worker cannot keep a file says which and what the server answered, and works online: " +
-    "IIS without the app's web.config", ENGINES, () => withApp(async (browser, server) => {
-    await open(browser, server.url);
-    const line = await offlineLine(browser);
-    assert.equal(line, `${NOT_KEPT}manifest.webmanifest : 404`);
-    assert.equal((await consult(browser, WORKED_ANSWERS, ["k"])).transcript, `${WORKED_EXAMPLE}k`);
-    assert.equal((await browser.run(appState)).controlled, false);
-    await audit(browser, "the app that cannot be kept");
-  }, (name, bytes) => (name === "web.config" ? null : bytes), { iis: true })],
+  ["an app whose worker cannot keep a file says which and why, and works online: IIS without the app's " +
+    "web.config, a sign-on portal that redirects to its login page or gives it in place of a file", ENGINES,
+  async () => {
+    for (const [change, options, line] of [
+      [(name, bytes) => (name === "web.config" ? null : bytes), { iis: true }, "manifest.webmanifest : 404"],
+      [undefined, { portal: new Map([["/app/index.html", "redirect"]]) },
+        "index.html : le serveur a renvoyé vers une autre adresse (un portail de connexion ?)"],
+      [undefined, { portal: new Map([["/app/icon-192.png", "page"]]) },
+        "icon-192.png : le serveur a donné text/html au lieu de image/png"]]) {
+      await withApp(async (browser, server) => {
+        await open(browser, server.url);
+        assert.equal(await offlineLine(browser), `${NOT_KEPT}${line}`);
+        assert.equal((await consult(browser, WORKED_ANSWERS, ["k"])).transcript, `${WORKED_EXAMPLE}k`);
+        const { controlled, caches } = await browser.run(appState);
+        assert.deepEqual([controlled, caches], [false, []]);
+        await audit(browser, "the app that cannot be kept");
+      }, change, options);
+    }
+  }],
 
   ["an app at an address that is not HTTPS, or in a browser without service workers, says so",
     ["chromium"], async () => {
