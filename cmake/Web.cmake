@@ -96,12 +96,11 @@ foreach(size 192 512)
   list(APPEND icons ${icon})
 endforeach()
 
-# The worker, named by a hash of what it keeps.
+# The worker, with the hash of each file it keeps.
+set(worker_sources web/service_worker.js web/statement_offline.html web/page.css cmake/scripts/assemble_page.mjs)
 add_custom_command(OUTPUT ${DEP_APP}/service-worker.js
-  COMMAND ${CMAKE_COMMAND} -DAPP=${DEP_APP} -DVERSION=${PROJECT_VERSION}
-    -P ${PROJECT_SOURCE_DIR}/cmake/scripts/write_service_worker.cmake
-  DEPENDS ${DEP_APP_PAGE} ${icons} web/manifest.webmanifest web/icon.svg
-    web/service_worker.js cmake/scripts/write_service_worker.cmake
+  COMMAND ${assemble} ${DEP_APP}/service-worker.js --worker
+  DEPENDS dep_module ${DEP_APP_PAGE} ${icons} web/manifest.webmanifest web/icon.svg ${worker_sources}
   COMMENT "Writing the web app's service worker"
   VERBATIM)
 
@@ -114,9 +113,8 @@ add_custom_command(OUTPUT ${DEP_WITHDRAWAL}/index.html
   COMMENT "Assembling the page of the app's withdrawal"
   VERBATIM)
 add_custom_command(OUTPUT ${DEP_WITHDRAWAL}/service-worker.js
-  COMMAND ${CMAKE_COMMAND} -DAPP=${DEP_WITHDRAWAL} -DVERSION=${PROJECT_VERSION} -DWITHDRAWN=ON
-    -P ${PROJECT_SOURCE_DIR}/cmake/scripts/write_service_worker.cmake
-  DEPENDS web/service_worker.js cmake/scripts/write_service_worker.cmake
+  COMMAND ${assemble} ${DEP_WITHDRAWAL}/service-worker.js --withdrawn
+  DEPENDS dep_module ${worker_sources}
   COMMENT "Writing the worker of the app's withdrawal"
   VERBATIM)
 add_custom_target(dep_page ALL DEPENDS ${DEP_PAGE} ${DEP_APP}/service-worker.js ${DEP_STATEMENT}

@@ -7,12 +7,12 @@
  * What the line says: `secure` is whether the address allows service
  * workers (HTTPS, or the device itself), `workers` whether the browser has
  * them, and `word` what this copy's workers said: `kept`, whether the
- * worker in use holds every file, and `refused`, why a new worker could not
- * keep a file (a new version the server refused, or a first visit's). Empty
- * until there is something to say.
+ * worker in use holds every file of its build, and `why` not; `refused`,
+ * why a new worker could not keep a file (a new version the server refused,
+ * or a first visit's). Empty until there is something to say.
  */
 function offlineStatus(secure, workers, word) {
-  const not = "Pas disponible hors ligne : ";
+  const not = "Pas disponible hors ligne : ";
   if (!secure) {
     return `${not}l’adresse n’est pas en HTTPS`;
   }
@@ -21,9 +21,12 @@ function offlineStatus(secure, workers, word) {
   }
   const kept = "Disponible hors ligne sur cet appareil.";
   if (word?.refused) {
-    return word.kept ? `${kept} Sa nouvelle version n’a pas pu être gardée : ${word.refused}` : `${not}${word.refused}`;
+    return word.kept ? `${kept} Sa nouvelle version n’a pas pu être gardée : ${word.refused}` : `${not}${word.refused}`;
   }
-  return word?.kept ? kept : "";
+  if (word?.kept) {
+    return kept;
+  }
+  return word?.why ? `${not}${word.why}` : "";
 }
 
 if (typeof module === "object") {
@@ -57,7 +60,7 @@ if (typeof module === "object") {
         const registration = await navigator.serviceWorker.register("service-worker.js");
         registration.active?.postMessage("kept?");
       } catch (error) {
-        say({ refused: `service-worker.js : ${error.message}` });
+        say({ refused: `service-worker.js : ${error.message}` });
       }
     });
   });

@@ -5,6 +5,13 @@
 // new worker, since the cache's name holds a hash of them: it keeps its own
 // files, takes over and deletes the caches it replaces.
 //
+// It knows the SHA-256 of each file of its build, and keeps or serves no
+// other bytes: not a folder the server is halfway through replacing, not a
+// sign-on portal's page, not what another page of the origin wrote into the
+// cache. Each time the app is opened with a network, it takes the server's
+// answers again and keeps those whose bytes are still its build's, with
+// their headers as the server sends them now.
+//
 // A browser keeps one cache storage for a whole server (an origin), which
 // several copies of the app may share, each in a folder of its own (one for
 // each department, a new version on trial, side by side or one inside the
@@ -19,31 +26,63 @@
 const WITHDRAWN = @DEP_APP_WITHDRAWN@;
 const FOLDER = self.registration.scope;
 const CACHE = `dep-@PROJECT_VERSION@-@DEP_APP_HASH@ ${FOLDER}`;
-const FILES = [@DEP_APP_FILE_LIST@];
-const KEPT = new Set(FILES.map((file) => new URL(file, FOLDER).href));
+/** Each file this worker keeps, and the SHA-256 of its bytes in this build. */
+const SUMS = @DEP_APP_FILES@;
+const FILES = Object.keys(SUMS);
+const KEPT = new Map(FILES.map((file) => [new URL(file, FOLDER).href, file]));
 const PAGE = new URL("index.html", FOLDER).href;
-/** The kinds of content each kind of file may come as; anything else, a
- * sign-on portal's login page for one, is not the app's file. */
+/** The accessibility statement, which the hospital edits on its server: it
+ * is read online, and offline the worker says so in its place. */
+const STATEMENT = new URL("accessibilite.html", FOLDER).href;
+const STATEMENT_OFFLINE = @DEP_STATEMENT_OFFLINE@;
+/** The kinds of content each kind of file may come as. */
 const TYPES = {
   html: ["text/html"],
   webmanifest: ["application/manifest+json", "application/json"],
   svg: ["image/svg+xml"],
   png: ["image/png"],
 };
+/** Why this device does not keep the app, in French. */
+const GONE = "les fichiers de l’application ne sont plus gardés sur cet appareil";
+const CHANGED = "le fichier gardé sur cet appareil a été modifié";
+
+const hex = async (bytes) => [...new Uint8Array(await crypto.subtle.digest("SHA-256", bytes))]
+  .map((byte) => byte.toString(16).padStart(2, "0")).join("");
+
+/** The `answer` for `file` as a new answer with the same headers, when its
+ * bytes are this build's; null otherwise. */
+async function ofThisBuild(file, answer) {
+  const bytes = await answer.arrayBuffer();
+  return (await hex(bytes)) === SUMS[file] ? new Response(bytes, answer) : null;
+}
+
+/** The server's own answer for `file`, the browser's HTTP cache revalidated
+ * first; null when the server does not answer. */
+const fromServer = (file) => fetch(new Request(file, { cache: "no-cache" })).catch(() => null);
 
 /**
- * Whether the cache `name` holds an older build of this copy: named for this
- * folder, or, from before caches were named by their folder too
- * ("dep-<version>"), holding this folder's index.html.
+ * This build's `file` out of the server's `answer` ({ kept }), or why the
+ * answer is not it, in French ({ why }): the server refused it, sent the
+ * browser elsewhere, or gave another kind of content or other bytes.
  */
-async function isOlderBuild(name) {
-  if (name === CACHE || !name.startsWith("dep-")) {
-    return false;
+async function check(file, answer) {
+  if (answer === null) {
+    return { why: "pas de réponse du serveur" };
   }
-  if (name.endsWith(` ${FOLDER}`)) {
-    return true;
+  if (!answer.ok) {
+    return { why: `${answer.status}` };
   }
-  return !name.includes(" ") && (await (await caches.open(name)).match(PAGE)) !== undefined;
+  if (answer.redirected || answer.type !== "basic") {
+    return { why: "le serveur a renvoyé vers une autre adresse (un portail de connexion ?)" };
+  }
+  const type = (answer.headers.get("Content-Type") ?? "").split(";")[0].trim().toLowerCase();
+  const expected = TYPES[file.split(".").pop()];
+  if (!expected.includes(type)) {
+    return { why: `le serveur a répondu par ${type || "un contenu sans type"} au lieu de ${expected[0]}` };
+  }
+  const kept = await ofThisBuild(file, answer);
+  return kept ? { kept } : { why: "le serveur a envoyé une autre version du fichier " +
+    "(un dossier en cours de remplacement, ou un portail de connexion ?)" };
 }
 
 /** Says `message` to the pages of this origin, with this copy's folder. */
@@ -55,53 +94,60 @@ async function tell(message) {
 }
 
 /**
- * Why the server's `answer` for `file` is not the file, in French, or null
- * when it is: only a direct answer of the app's own address, with the
- * file's kind of content, is.
- */
-function refusal(file, answer) {
-  if (answer === null) {
-    return "pas de réponse du serveur";
-  }
-  if (!answer.ok) {
-    return `${answer.status}`;
-  }
-  if (answer.redirected || answer.type !== "basic") {
-    return "le serveur a renvoyé vers une autre adresse (un portail de connexion ?)";
-  }
-  const type = (answer.headers.get("Content-Type") ?? "").split(";")[0].trim().toLowerCase();
-  const expected = TYPES[file.split(".").pop()];
-  return expected.includes(type) ? null : `le serveur a donné ${type || "un contenu sans type"} au lieu de ${expected[0]}`;
-}
-
-/**
- * Keeps every file, fetched from the server itself rather than from the
- * browser's HTTP cache, which may hold an older build's. When the server
- * refuses one, does not answer, or answers with something else, keeps none
- * and tells the pages which file and why.
+ * Keeps every file as the server gives it now. When one is not this build's,
+ * keeps none and tells the pages which file and why: the server's next
+ * answers, once the folder holds the whole build, install it.
  */
 async function keepFiles() {
-  const answers = await Promise.all(FILES.map((file) =>
-    fetch(new Request(file, { cache: "reload" })).catch(() => null)));
-  const reasons = FILES.map((file, i) => refusal(file, answers[i]));
-  const refused = reasons.findIndex((reason) => reason !== null);
+  const checked = await Promise.all(FILES.map(async (file) => check(file, await fromServer(file))));
+  const refused = checked.findIndex(({ why }) => why);
   if (refused !== -1) {
-    const why = `${FILES[refused]} : ${reasons[refused]}`;
+    const why = `${FILES[refused]} : ${checked[refused].why}`;
     await tell({ refused: why });
     throw new Error(`the server did not give ${why}`);
   }
   const cache = await caches.open(CACHE);
-  await Promise.all(FILES.map((file, i) => cache.put(file, answers[i])));
+  await Promise.all(FILES.map((file, i) => cache.put(file, checked[i].kept)));
 }
 
-/** Whether every file is in the cache. */
-async function keepsEverything() {
-  if (!await caches.has(CACHE)) {
-    return false;
+/** This build's `file` as this device keeps it, or null. */
+async function keptFile(file) {
+  const answer = await caches.match(file, { cacheName: CACHE });
+  return answer ? ofThisBuild(file, answer) : null;
+}
+
+/** Whether this device keeps every file of this build ({ kept }), and when
+ * not, why ({ why }). */
+async function keptState() {
+  const kept = await Promise.all(FILES.map(async (file) => [file, await caches.match(file, { cacheName: CACHE })]));
+  if (kept.every(([, answer]) => answer === undefined)) {
+    return { kept: false, why: GONE };
   }
-  const cache = await caches.open(CACHE);
-  const kept = await Promise.all(FILES.map((file) => cache.match(file)));
-  return kept.every((answer) => answer !== undefined);
+  for (const [file, answer] of kept) {
+    if (answer === undefined) {
+      return { kept: false, why: `${file} : ${GONE}` };
+    }
+    if (await ofThisBuild(file, answer) === null) {
+      return { kept: false, why: `${file} : ${CHANGED}` };
+    }
+  }
+  return { kept: true, why: null };
+}
+
+/**
+ * With a network, keeps the server's answers again where their bytes are
+ * still this build's, so that the headers the server sends now (a framing
+ * policy changed by IT) reach this device, and what the browser evicted or
+ * another page changed comes back; other bytes are never kept this way.
+ * Then tells the pages what this device keeps.
+ */
+async function refresh() {
+  const answers = await Promise.all(FILES.map(async (file) => [file, (await check(file, await fromServer(file))).kept]));
+  if (answers.some(([, kept]) => kept)) {
+    const cache = await caches.open(CACHE);
+    await Promise.all(answers.map(([file, kept]) => kept && cache.put(file, kept)));
+  }
+  await tell(await keptState());
 }
 
 self.addEventListener("install", (event) => {
@@ -110,7 +156,9 @@ self.addEventListener("install", (event) => {
 
 /** Deletes this copy's caches but the one this worker keeps. */
 const deleteOlderBuilds = async () => Promise.all((await caches.keys()).map(async (name) => {
-  if (await isOlderBuild(name)) {
+  if (name !== CACHE && name.startsWith("dep-") && (name.endsWith(` ${FOLDER}`) ||
+      // From before caches were named by their folder too ("dep-<version>").
+      (!name.includes(" ") && (await (await caches.open(name)).match(PAGE)) !== undefined))) {
     await caches.delete(name);
   }
 }));
@@ -129,32 +177,39 @@ self.addEventListener("activate", (event) => {
   event.waitUntil(WITHDRAWN ? withdraw() : deleteOlderBuilds()
     .then(() => self.clients.claim())
     // The worker in use now: no refusal stands.
-    .then(async () => tell({ kept: await keepsEverything(), refused: null })));
+    .then(async () => tell({ ...await keptState(), refused: null })));
 });
 
 // A page asks whether this copy works offline.
 self.addEventListener("message", (event) => {
   if (event.data === "kept?") {
-    event.waitUntil(keepsEverything().then((kept) => event.source.postMessage({ folder: FOLDER, kept })));
+    event.waitUntil(keptState().then((state) => event.source.postMessage({ folder: FOLDER, ...state })));
   }
 });
 
-// The kept files come from the cache: a page opened at the folder itself or
-// at its index.html, whatever its query, is the kept index.html.
+/** The answer for the kept `file`: this device's copy when its bytes are this
+ * build's, the server's otherwise (offline, the browser's own failure). */
+const answerFor = async (file, request) => (await keptFile(file)) ?? fetch(request);
+
+const statementOffline = () => new Response(STATEMENT_OFFLINE,
+  { headers: { "Content-Type": "text/html; charset=utf-8" } });
+
+// A page opened at the folder itself or at its index.html, whatever its
+// query, is the kept index.html; opening it with a network refreshes what
+// is kept.
 self.addEventListener("fetch", (event) => {
   const request = event.request;
   if (WITHDRAWN || request.method !== "GET") {
     return;
   }
   const url = new URL(request.url);
-  let file;
-  if (request.mode === "navigate") {
-    const address = `${url.origin}${url.pathname}`;
-    file = address === FOLDER || address === PAGE ? PAGE : null;
-  } else {
-    file = KEPT.has(url.href) ? url.href : null;
-  }
-  if (file !== null) {
-    event.respondWith(caches.match(file, { cacheName: CACHE }).then((answer) => answer || fetch(request)));
+  const address = `${url.origin}${url.pathname}`;
+  if (request.mode === "navigate" && address === STATEMENT) {
+    event.respondWith(fetch(request).catch(statementOffline));
+  } else if (request.mode === "navigate" && (address === FOLDER || address === PAGE)) {
+    event.respondWith(answerFor("index.html", request));
+    event.waitUntil(refresh());
+  } else if (request.mode !== "navigate" && KEPT.has(url.href)) {
+    event.respondWith(answerFor(KEPT.get(url.href), request));
   }
 });

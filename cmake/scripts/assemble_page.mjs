@@ -11,29 +11,30 @@
 // --document TEMPLATE, OUTPUT is a page without scripts (the statement, the
 // page that says the app was withdrawn) in the page's style, with the
 // VERSION and a policy that allows that style and the app's icon.
+// With --worker, OUTPUT is the app's service worker, written beside the
+// files it keeps (KEPT_FILES) with the SHA-256 of each; with --withdrawn,
+// the worker of the app's withdrawal, which keeps nothing.
 // Every page starts with a byte-order mark, so that browsers read it as
 // UTF-8 whatever charset a server names, and its hashes hold.
-// Usage: node assemble_page.mjs SOURCE_DIR MODULE_SCRIPT MODULE_WASM VERSION OUTPUT [--app | --document TEMPLATE]
+// Usage: node assemble_page.mjs SOURCE_DIR MODULE_SCRIPT MODULE_WASM VERSION OUTPUT
+//          [--app | --document TEMPLATE | --worker | --withdrawn]
+// The tests import writeWorker() and KEPT_FILES.
 import { createHash } from "node:crypto";
 import { readFileSync, writeFileSync } from "node:fs";
-import { join } from "node:path";
+import { dirname, join } from "node:path";
+import { fileURLToPath } from "node:url";
 
-const [source, moduleScript, moduleWasm, version, output, mode, template, ...rest] = process.argv.slice(2);
+/** What the app's worker keeps on each device; the browser keeps the worker itself. */
+export const KEPT_FILES = ["index.html", "manifest.webmanifest", "icon.svg", "icon-192.png", "icon-512.png"];
+
 const fail = (message) => {
-  console.error(`assemble_page: ${message}`);
-  process.exit(1);
+  throw new Error(`assemble_page: ${message}`);
 };
-if (!output || ![undefined, "--app", "--document"].includes(mode) || (mode === "--document") !== (template !== undefined) ||
-    rest.length > 0) {
-  fail("usage: node assemble_page.mjs SOURCE_DIR MODULE_SCRIPT MODULE_WASM VERSION OUTPUT [--app | --document TEMPLATE]");
-}
-const app = mode === "--app";
-
 const read = (file) => readFileSync(file, "utf8");
 /** `text` without the ASCII blanks at its start and end. */
 const strip = (text) => text.replace(/^[ \t\n\v\f\r]+|[ \t\n\v\f\r]+$/g, "");
 const stripped = (file) => strip(read(file));
-const web = (name) => join(source, "web", name);
+const sha256 = (bytes, encoding) => createHash("sha256").update(bytes).digest(encoding);
 
 /** `template` with each @NAME@ replaced by `values[NAME]`; any other is a fault. */
 function fill(template, values) {
@@ -43,74 +44,128 @@ function fill(template, values) {
 
 /** The policy's sources for the text of every `tag` element without attributes in `html`. */
 const inlineSources = (html, tag) => [...html.matchAll(new RegExp(`<${tag}>([\\s\\S]*?)</${tag}>`, "g"))]
-  .map(([, text]) => `'sha256-${createHash("sha256").update(text).digest("base64")}'`).join(" ");
-/** Writes the page `html`, its policy in place of @DEP_PAGE_POLICY@. */
-const writePage = (html, policy) => writeFileSync(output, `\uFEFF${html.replaceAll("@DEP_PAGE_POLICY@", policy)}`);
+  .map(([, text]) => `'sha256-${sha256(text, "base64")}'`).join(" ");
 
-const style = stripped(web("page.css"));
-if (style.includes("</")) {
-  fail("the style holds \"</\": it cannot be inlined");
+/** The page's style, which every page inlines. */
+function pageStyle(source) {
+  const style = stripped(join(source, "web", "page.css"));
+  if (style.includes("</")) {
+    fail("the style holds \"</\": it cannot be inlined");
+  }
+  return style;
 }
 
-if (mode === "--document") {
-  const html = fill(read(template), { PROJECT_VERSION: version, DEP_PAGE_POLICY: "@DEP_PAGE_POLICY@", DEP_PAGE_STYLE: style });
+/** The page without scripts that `template` makes, with its policy in place. */
+function documentPage(source, template, version) {
+  const html = fill(read(template), { PROJECT_VERSION: version, DEP_PAGE_POLICY: "@DEP_PAGE_POLICY@",
+    DEP_PAGE_STYLE: pageStyle(source) });
   if (html.toLowerCase().includes("<script")) {
     fail(`${template} holds a script`);
   }
-  writePage(html, `default-src 'none'; style-src ${inlineSources(html, "style")}; img-src 'self'; ` +
-    "base-uri 'none'; form-action 'none'");
-  process.exit(0);
+  return html.replaceAll("@DEP_PAGE_POLICY@", `default-src 'none'; style-src ${inlineSources(html, "style")}; ` +
+    "img-src 'self'; base-uri 'none'; form-action 'none'");
 }
 
-const scripts = {
-  DEP_PROGRAM_SCRIPT: stripped(web("page_program.js")),
-  DEP_KEYS_SCRIPT: stripped(web("page_keys.js")),
-  DEP_MODULE_SCRIPT: stripped(moduleScript),
-  DEP_PAGE_SCRIPT: stripped(web("page.js")),
-};
-let appHead = "";
-let appStatus = "";
-// The app's requests: the worker fetches the app's files under the same policy.
-let appSources = "";
-if (app) {
-  scripts.DEP_APP_SCRIPT = stripped(web("page_app.js"));
-  appHead = strip(fill(read(web("page_app.html")), scripts));
-  appStatus = "<p id=\"offline\" role=\"status\"></p>";
-  appSources = "; connect-src 'self'; worker-src 'self'; manifest-src 'self'; img-src 'self'";
-}
+/** The consultation's page, the single file or, with `app`, the app's index.html. */
+function consultationPage(source, moduleScript, moduleWasm, version, app) {
+  const web = (name) => join(source, "web", name);
+  const scripts = {
+    DEP_PROGRAM_SCRIPT: stripped(web("page_program.js")),
+    DEP_KEYS_SCRIPT: stripped(web("page_keys.js")),
+    DEP_MODULE_SCRIPT: stripped(moduleScript),
+    DEP_PAGE_SCRIPT: stripped(web("page.js")),
+  };
+  let appHead = "";
+  let appStatus = "";
+  // The app's requests: the worker fetches the app's files under the same policy.
+  let appSources = "";
+  if (app) {
+    scripts.DEP_APP_SCRIPT = stripped(web("page_app.js"));
+    appHead = strip(fill(read(web("page_app.html")), scripts));
+    appStatus = "<p id=\"offline\" role=\"status\"></p>";
+    appSources = "; connect-src 'self'; worker-src 'self'; manifest-src 'self'; img-src 'self'";
+  }
 
-// Inside a script element, these would end the script or change how the
-// browser reads it.
-for (const [name, text] of Object.entries(scripts)) {
-  for (const sequence of ["</script", "<!--", "<script"]) {
-    if (text.toLowerCase().includes(sequence)) {
-      fail(`${name} holds "${sequence}": it cannot be inlined`);
+  // Inside a script element, these would end the script or change how the
+  // browser reads it.
+  for (const [name, text] of Object.entries(scripts)) {
+    for (const sequence of ["</script", "<!--", "<script"]) {
+      if (text.toLowerCase().includes(sequence)) {
+        fail(`${name} holds "${sequence}": it cannot be inlined`);
+      }
     }
   }
+
+  // The conformity the statement declares, as the page's footer says it; the
+  // single file links to no other file, so it says where the statement is.
+  const statement = read(web("accessibilite.html"));
+  const conformity = statement.match(/<strong id="etat">([^<]+)<\/strong>/)?.[1] ??
+    fail("accessibilite.html declares no conformity (<strong id=\"etat\">)");
+  const accessibility = app ? `<a href="accessibilite.html">Accessibilité : ${conformity}</a>`
+    : `Accessibilité : ${conformity}. La déclaration d’accessibilité est le fichier accessibilite.html ` +
+      `de l’application web, dans dep-${version}-app.zip.`;
+
+  const escaped = (text) => text.replaceAll("&", "&amp;").replaceAll("<", "&lt;").replaceAll(">", "&gt;");
+  const page = fill(read(web("page.html")), {
+    ...scripts,
+    PROJECT_VERSION: version,
+    DEP_PAGE_POLICY: "@DEP_PAGE_POLICY@", // once the page's inline texts are known
+    DEP_APP_HEAD: appHead,
+    DEP_APP_STATUS: appStatus,
+    DEP_ACCESSIBILITY: accessibility,
+    DEP_PAGE_STYLE: pageStyle(source),
+    DEP_LICENSE_TEXT: escaped(stripped(join(source, "LICENSE"))),
+    DEP_NOTICES_TEXT: escaped(stripped(web("notices.txt"))),
+    DEP_MODULE_BASE64: readFileSync(moduleWasm).toString("base64"),
+  });
+  return page.replaceAll("@DEP_PAGE_POLICY@", `default-src 'none'; script-src ${inlineSources(page, "script")} ` +
+    `'wasm-unsafe-eval'; style-src ${inlineSources(page, "style")}${appSources}; base-uri 'none'; form-action 'none'`);
 }
 
-// The conformity the statement declares, as the page's footer says it; the
-// single file links to no other file, so it says where the statement is.
-const statement = read(web("accessibilite.html"));
-const conformity = statement.match(/<strong id="etat">([^<]+)<\/strong>/)?.[1] ??
-  fail("accessibilite.html declares no conformity (<strong id=\"etat\">)");
-const accessibility = app ? `<a href="accessibilite.html">Accessibilité : ${conformity}</a>`
-  : `Accessibilité : ${conformity}. La déclaration d’accessibilité est le fichier accessibilite.html ` +
-    `de l’application web, dans dep-${version}-app.zip.`;
+/**
+ * Writes the service worker of the app's folder `folder` at `version` from
+ * web/service_worker.js: the SHA-256 of each file it keeps, and a hash of
+ * them all that names its cache, so that any change to a kept file makes
+ * another worker, which browsers install as a new version. With `withdrawn`,
+ * the worker of the app's withdrawal, which keeps nothing.
+ */
+export function writeWorker(source, folder, version, { withdrawn = false } = {}) {
+  const files = withdrawn ? [] : KEPT_FILES;
+  const sums = Object.fromEntries(files.map((file) => [file, sha256(readFileSync(join(folder, file)), "hex")]));
+  const worker = fill(read(join(source, "web", "service_worker.js")), {
+    DEP_APP_WITHDRAWN: `${withdrawn}`,
+    PROJECT_VERSION: version,
+    DEP_APP_HASH: sha256(files.map((file) => `${sums[file]}  ${file}\n`).join(""), "hex").slice(0, 16),
+    DEP_APP_FILES: JSON.stringify(sums, null, 2),
+    DEP_STATEMENT_OFFLINE: JSON.stringify(documentPage(source, join(source, "web", "statement_offline.html"), version)),
+  });
+  writeFileSync(join(folder, "service-worker.js"), worker);
+}
 
-const escaped = (text) => text.replaceAll("&", "&amp;").replaceAll("<", "&lt;").replaceAll(">", "&gt;");
-const page = fill(read(web("page.html")), {
-  ...scripts,
-  PROJECT_VERSION: version,
-  DEP_PAGE_POLICY: "@DEP_PAGE_POLICY@", // once the page's inline texts are known
-  DEP_APP_HEAD: appHead,
-  DEP_APP_STATUS: appStatus,
-  DEP_ACCESSIBILITY: accessibility,
-  DEP_PAGE_STYLE: style,
-  DEP_LICENSE_TEXT: escaped(stripped(join(source, "LICENSE"))),
-  DEP_NOTICES_TEXT: escaped(stripped(web("notices.txt"))),
-  DEP_MODULE_BASE64: readFileSync(moduleWasm).toString("base64"),
-});
+function main(argv) {
+  const [source, moduleScript, moduleWasm, version, output, mode, template, ...rest] = argv;
+  const modes = [undefined, "--app", "--document", "--worker", "--withdrawn"];
+  if (!output || !modes.includes(mode) || (mode === "--document") !== (template !== undefined) || rest.length > 0) {
+    fail("usage: node assemble_page.mjs SOURCE_DIR MODULE_SCRIPT MODULE_WASM VERSION OUTPUT " +
+      "[--app | --document TEMPLATE | --worker | --withdrawn]");
+  }
+  if (mode === "--worker" || mode === "--withdrawn") {
+    if (!output.endsWith("service-worker.js")) {
+      fail(`the worker is written as service-worker.js, not ${output}`);
+    }
+    writeWorker(source, dirname(output), version, { withdrawn: mode === "--withdrawn" });
+    return;
+  }
+  const page = mode === "--document" ? documentPage(source, template, version)
+    : consultationPage(source, moduleScript, moduleWasm, version, mode === "--app");
+  writeFileSync(output, `\uFEFF${page}`);
+}
 
-writePage(page, `default-src 'none'; script-src ${inlineSources(page, "script")} 'wasm-unsafe-eval'; ` +
-  `style-src ${inlineSources(page, "style")}${appSources}; base-uri 'none'; form-action 'none'`);
+if (process.argv[1] === fileURLToPath(import.meta.url)) {
+  try {
+    main(process.argv.slice(2));
+  } catch (error) {
+    console.error(error.message);
+    process.exit(1);
+  }
+}

@@ -33,22 +33,31 @@ if (IIS_7_5_SERVER === IIS_SERVER) {
   throw new Error("IIS's configuration in servers/ maps no .svg to take out for IIS 7.5");
 }
 
+/** The page of another site of the server. */
+const OTHER_SITE = "<!DOCTYPE html><html lang=\"fr\"><title>Intranet</title><p>Autre site</p></html>";
+
 /** What a sign-on portal gives in place of a page it guards. */
 const LOGIN_PAGE = "<!DOCTYPE html><html lang=\"fr\"><title>Connexion</title><p>Identifiez-vous</p></html>";
 
 /**
  * What IIS makes of the configuration files `configs`, its own first, then
  * the web.config files from the outermost folder in: the MIME map and the
- * headers it adds, or an error when a type is added twice (IIS's 500.19).
+ * headers it adds (Cache-Control: no-cache for a client cache disabled), or
+ * an error when a type is added twice (IIS's 500.19).
  */
 function iisConfiguration(configs) {
   const types = {};
   const headers = {};
   for (const config of configs) {
-    for (const [, element, attributes] of config.matchAll(/<(remove|mimeMap|add)\s([^>]*)\/>/g)) {
+    for (const [, element, attributes] of config.matchAll(/<(remove|mimeMap|add|clientCache)\s([^>]*)\/>/g)) {
       const attribute = (name) => attributes.match(new RegExp(`${name}="([^"]*)"`))?.[1];
       const extension = attribute("fileExtension");
-      if (element === "mimeMap" && extension in types) {
+      if (element === "clientCache") {
+        delete headers["Cache-Control"];
+        if (attribute("cacheControlMode") === "DisableCache") {
+          headers["Cache-Control"] = "no-cache";
+        }
+      } else if (element === "mimeMap" && extension in types) {
         return { error: `${extension} added twice` };
       }
       if (element === "mimeMap") {
@@ -142,17 +151,20 @@ export class AppServer {
     this.port = this.server.address().port;
   }
 
-  /** Stops at once: the connections a browser keeps open are closed too. */
+  /** Stops at once, if it runs: the connections a browser keeps open are closed too. */
   async stop() {
+    if (!this.server?.listening) {
+      return;
+    }
     const closed = new Promise((resolve) => this.server.close(resolve));
     this.server.closeAllConnections();
     await closed;
   }
 }
 
-/** A copy of the folder `from` at `to`, readable by the server's user. */
+/** A copy of the folder `from` at `to`, with its files' times, readable by the server's user. */
 function copyTree(from, to, options = {}) {
-  cpSync(from, to, { recursive: true, ...options });
+  cpSync(from, to, { recursive: true, preserveTimestamps: true, ...options });
   chmodSync(to, 0o755);
 }
 
@@ -173,17 +185,23 @@ export class RealServer {
    * Debian's nginx or Apache (`kind`) as installed: its configuration copied
    * from /etc with the default site's root in a folder of its own, on a free
    * port, with the app's file for it from `snippets` added as the README
-   * says, and `folder` at /dep/ of the root. `site` holds lines the site adds
-   * for every address (Apache's conf-enabled/, or nginx's server block).
+   * says, and `folder` at /dep/ of the root, beside another site's page at
+   * /. `site` holds lines the site adds for every address (Apache's
+   * conf-enabled/, or nginx's server block); without `headers`, Apache's
+   * mod_headers is not enabled.
    */
-  constructor(kind, folder, snippets, { site = [] } = {}) {
-    Object.assign(this, { kind, snippets, site });
+  constructor(kind, folder, snippets, { site = [], headers = true } = {}) {
+    Object.assign(this, { kind, snippets, site, headers });
     this.app = folder;
     this.process = null;
   }
 
+  get origin() {
+    return `http://127.0.0.1:${this.port}/`;
+  }
+
   get url() {
-    return `http://127.0.0.1:${this.port}/dep/`;
+    return `${this.origin}dep/`;
   }
 
   /** The app's folder replaced by `folder`, as an update does, the server running on. */
@@ -201,12 +219,13 @@ export class RealServer {
     chmodSync(this.work, 0o755); // for the servers' www-data
     mkdirSync(join(this.work, "www/html"), { recursive: true });
     chmodSync(join(this.work, "www"), 0o755);
+    writeFileSync(join(this.work, "www/html/index.html"), OTHER_SITE);
     this.folder = this.app;
     const [program, options, environment] = this.kind === "nginx" ? this.nginx() : this.apache();
     this.process = spawn(program, options, { stdio: ["ignore", "ignore", "pipe"], env: { ...process.env, ...environment } });
     this.exited = new Promise((resolve) => this.process.on("exit", resolve));
     this.process.stderr.on("data", (text) => process.stderr.write(text));
-    await until(async () => (await fetch(this.url)).status === 200, `${this.kind} to serve the app`);
+    await until(async () => (await fetch(this.origin)).status === 200, `${this.kind} to serve`);
   }
 
   /** nginx's configuration, its default site with the app's location. */
@@ -245,14 +264,18 @@ export class RealServer {
       APACHE_PID_FILE: join(this.work, "apache2.pid"), APACHE_RUN_DIR: this.work, APACHE_LOCK_DIR: this.work,
       APACHE_LOG_DIR: this.work,
     };
-    for (const [tool, name] of [["a2enmod", "headers"], ["a2enconf", "dep"], ["a2enconf", "site"]]) {
+    const enabled = [["a2enconf", "dep"], ["a2enconf", "site"]];
+    for (const [tool, name] of this.headers ? [["a2enmod", "headers"], ...enabled] : enabled) {
       execFileSync(`/usr/sbin/${tool}`, ["-q", name], { env: { ...process.env, ...environment } });
     }
     return ["/usr/sbin/apache2", ["-d", etc, "-f", join(etc, "apache2.conf"), "-DFOREGROUND"], environment];
   }
 
-  /** Stops, and waits until the server has ended. */
+  /** Stops, if it runs, and waits until the server has ended. */
   async stop() {
+    if (!this.work) {
+      return;
+    }
     this.process.kill("SIGTERM");
     await this.exited;
     rmSync(this.work, { recursive: true, force: true });
