@@ -6,8 +6,9 @@ is run again.
 
 Usage: dep_exe_test.py WINE DEP_EXE [TEST_CLASS...]
 The installer's tests take the package from the environment: DEP_MSI,
-DEP_NEXT_MSI, the same built at a higher version, and DEP_SIGNED_MSI, the
-package signed; DEP_EXE is then dep.exe as it ships.
+DEP_NEXT_MSI, the same built at a higher version, DEP_REBUILT_MSI, another
+build of its version, and DEP_SIGNED_MSI, the package signed; DEP_EXE is then
+dep.exe as it ships.
 """
 
 import errno
@@ -347,6 +348,7 @@ class Installer(unittest.TestCase):
                            stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         cls.package = os.environ["DEP_MSI"]
         cls.next_package = os.environ["DEP_NEXT_MSI"]
+        cls.rebuilt_package = os.environ["DEP_REBUILT_MSI"]
         cls.signed_package = os.environ["DEP_SIGNED_MSI"]
 
     @classmethod
@@ -356,12 +358,21 @@ class Installer(unittest.TestCase):
 
     def setUp(self):
         # Whatever a failed test left installed goes, for the next test.
-        for package in (self.next_package, self.package):
+        for package in (self.next_package, self.rebuilt_package, self.package):
             self.addCleanup(self.msiexec, "/x", package)
 
     @staticmethod
     def version(package):
         return re.fullmatch(r"dep-(.+)-x64\.msi", os.path.basename(package)).group(1)
+
+    @staticmethod
+    def codes(package):
+        """The package's product code and package code."""
+        properties = subprocess.run(["msiinfo", "export", package, "Property"],
+                                    capture_output=True, check=True).stdout.decode()
+        summary = subprocess.run(["msiinfo", "suminfo", package], capture_output=True, check=True).stdout.decode("cp1252")
+        return (re.search(r"^ProductCode\t(\S+)", properties, re.M).group(1),
+                re.search(r"^Revision number \(UUID\): (\S+)", summary, re.M).group(1))
 
     def unix(self, windows_path):
         return os.path.join(self.prefix, "drive_c", *windows_path[3:].split("\\"))
@@ -376,7 +387,8 @@ class Installer(unittest.TestCase):
         listing = subprocess.run(
             [WINE, "reg", "query", "HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall", "/s"],
             env=self.env, capture_output=True, check=True).stdout.decode("utf-8", "replace")
-        entries = [dict(re.findall(r"^    (\S+)    REG_\w+ *(.*?)\r?$", key, re.M)) for key in listing.split("HKEY_")]
+        entries = [dict(re.findall(r"^    (\S+)    REG_\w+ *(.*?)\r?$", key, re.M),
+                        ProductCode=key.partition("\n")[0].strip().rsplit("\\", 1)[-1]) for key in listing.split("HKEY_")]
         return [entry for entry in entries if entry.get("DisplayName") == "dep"]
 
     def shortcuts(self):
@@ -419,6 +431,19 @@ class Installer(unittest.TestCase):
             self.assertEqual((out, err, status), (crlf(WORKED_EXAMPLE), b"", 0), package)
             self.assertEqual(self.msiexec("/x", package), 0, package)
             self.assertEqual(self.leftovers(), [], package)
+
+    def test_another_build_of_the_installed_version_replaces_it(self):
+        for first, second in ((self.package, self.signed_package), (self.package, self.rebuilt_package)):
+            # Windows refuses a package under the installed product code with another package code.
+            (product, package), (second_product, second_package) = self.codes(first), self.codes(second)
+            self.assertEqual(product == second_product, package == second_package, second)
+            self.assertEqual(self.leftovers(), [], second)
+            self.assertEqual(self.msiexec("/i", first), 0, second)
+            self.assertEqual(self.msiexec("/i", second), 0, second)
+            self.assert_installed(self.version(second))
+            self.assertEqual([entry["ProductCode"] for entry in self.entries()], [second_product], second)
+            self.assertEqual(self.msiexec("/x", second), 0, second)
+            self.assertEqual(self.leftovers(), [], second)
 
     def test_a_newer_package_replaces_the_installed_one_and_an_older_one_is_refused(self):
         self.assertEqual(self.leftovers(), [])
