@@ -329,9 +329,12 @@ class Installer(unittest.TestCase):
     starts and ends with nothing of dep installed."""
 
     FOLDER = "C:\\Program Files\\dep"
+    CHOSEN_FOLDER = "C:\\Program Files\\Pneumologie"
     FILES = ["LICENCES-TIERCES.txt", "LICENSE.txt", "LISEZMOI.txt", "dep.exe"]
-    # The user's value that keeps the Start-menu entry's component.
+    # The user's value that keeps the Start-menu entry's component, and the
+    # machine's that keeps the folder.
     START_MENU_KEY = "HKCU\\Software\\dep"
+    FOLDER_KEY = "HKLM\\Software\\dep"
     # msiexec's 1603, "a fatal error", as a POSIX exit status.
     REFUSED = 1603 % 256
 
@@ -377,8 +380,8 @@ class Installer(unittest.TestCase):
     def unix(self, windows_path):
         return os.path.join(self.prefix, "drive_c", *windows_path[3:].split("\\"))
 
-    def msiexec(self, action, package):
-        return subprocess.run([WINE, "msiexec", action, package, "/qn"], env=self.env,
+    def msiexec(self, action, package, *properties):
+        return subprocess.run([WINE, "msiexec", action, package, *properties, "/qn"], env=self.env,
                               stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
                               timeout=60).returncode
 
@@ -403,14 +406,14 @@ class Installer(unittest.TestCase):
         return subprocess.run([WINE, "reg", "query", key], env=self.env, capture_output=True).returncode == 0
 
     def leftovers(self):
-        folder = self.unix(self.FOLDER)
-        return ([folder] if os.path.exists(folder) else []) + self.shortcuts() + [
-            f"installed application {entry.get('DisplayVersion')}" for entry in self.entries()] + (
-            [self.START_MENU_KEY] if self.registry_key(self.START_MENU_KEY) else [])
+        folders = [self.unix(folder) for folder in (self.FOLDER, self.CHOSEN_FOLDER)]
+        return [folder for folder in folders if os.path.exists(folder)] + self.shortcuts() + [
+            f"installed application {entry.get('DisplayVersion')}" for entry in self.entries()] + [
+            key for key in (self.START_MENU_KEY, self.FOLDER_KEY) if self.registry_key(key)]
 
-    def assert_installed(self, version):
-        self.assertEqual(sorted(os.listdir(self.unix(self.FOLDER))), self.FILES)
-        with open(DEP, "rb") as shipped, open(self.unix(self.FOLDER + "\\dep.exe"), "rb") as installed:
+    def assert_installed(self, version, folder=FOLDER):
+        self.assertEqual(sorted(os.listdir(self.unix(folder))), self.FILES)
+        with open(DEP, "rb") as shipped, open(self.unix(folder + "\\dep.exe"), "rb") as installed:
             self.assertEqual(installed.read(), shipped.read())
         [entry] = self.entries()
         self.assertEqual((entry["DisplayVersion"], entry["Publisher"]), (version, "dep developers"))
@@ -419,8 +422,8 @@ class Installer(unittest.TestCase):
         [shortcut] = self.shortcuts()
         with open(shortcut, "rb") as link:
             data = link.read()
-        self.assertIn(f"{self.FOLDER}\\dep.exe\0".encode(), data)
-        self.assertIn(f"{self.FOLDER}\\".encode("utf-16-le"), data)
+        self.assertIn(f"{folder}\\dep.exe\0".encode(), data)
+        self.assertIn(f"{folder}\\".encode("utf-16-le"), data)
 
     def test_installs_for_the_whole_machine_and_is_removed_without_a_trace(self):
         for package in (self.package, self.signed_package):
@@ -444,6 +447,17 @@ class Installer(unittest.TestCase):
             self.assertEqual([entry["ProductCode"] for entry in self.entries()], [second_product], second)
             self.assertEqual(self.msiexec("/x", second), 0, second)
             self.assertEqual(self.leftovers(), [], second)
+
+    def test_the_folder_chosen_at_installation_is_kept_by_later_packages(self):
+        self.assertEqual(self.leftovers(), [])
+        self.assertEqual(self.msiexec("/i", self.package, f"INSTALLDIR={self.CHOSEN_FOLDER}"), 0)
+        self.assert_installed(self.version(self.package), self.CHOSEN_FOLDER)
+        for package in (self.rebuilt_package, self.next_package):
+            self.assertEqual(self.msiexec("/i", package), 0, package)
+            self.assert_installed(self.version(package), self.CHOSEN_FOLDER)
+            self.assertFalse(os.path.exists(self.unix(self.FOLDER)), package)
+        self.assertEqual(self.msiexec("/x", self.next_package), 0)
+        self.assertEqual(self.leftovers(), [])
 
     def test_a_newer_package_replaces_the_installed_one_and_an_older_one_is_refused(self):
         self.assertEqual(self.leftovers(), [])
