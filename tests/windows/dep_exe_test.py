@@ -335,6 +335,8 @@ class Installer(unittest.TestCase):
     # machine's that keeps the folder.
     START_MENU_KEY = "HKCU\\Software\\dep"
     FOLDER_KEY = "HKLM\\Software\\dep"
+    # The Start-menu entries, named for a ward, and the file each opens.
+    ENTRIES = {"dep - débit expiratoire de pointe.lnk": "dep.exe", "dep - mode d’emploi.lnk": "LISEZMOI.txt"}
     # msiexec's 1603, "a fatal error", as a POSIX exit status.
     REFUSED = 1603 % 256
 
@@ -398,8 +400,8 @@ class Installer(unittest.TestCase):
         # Wine puts a package's Start-menu entries in the user's Start menu
         # even for the whole machine, where Windows puts them in ProgramData.
         menus = ["ProgramData", os.path.join("users", "*", "AppData", "Roaming")]
-        return [link for menu in menus for link in glob.glob(os.path.join(
-            self.prefix, "drive_c", menu, "Microsoft", "Windows", "Start Menu", "Programs", "dep.lnk"))]
+        return sorted(link for menu in menus for name in self.ENTRIES for link in glob.glob(os.path.join(
+            self.prefix, "drive_c", menu, "Microsoft", "Windows", "Start Menu", "Programs", name)))
 
     def registry_key(self, key):
         """Whether the registry `key` exists."""
@@ -418,12 +420,14 @@ class Installer(unittest.TestCase):
         [entry] = self.entries()
         self.assertEqual((entry["DisplayVersion"], entry["Publisher"]), (version, "dep developers"))
         self.assertTrue(self.registry_key(self.START_MENU_KEY))
-        # The shortcut's target, a local path, and its working folder, a wide string.
-        [shortcut] = self.shortcuts()
-        with open(shortcut, "rb") as link:
-            data = link.read()
-        self.assertIn(f"{folder}\\dep.exe\0".encode(), data)
-        self.assertIn(f"{folder}\\".encode("utf-16-le"), data)
+        # Each shortcut's target, a local path, and its working folder, a wide string.
+        shortcuts = self.shortcuts()
+        self.assertEqual([os.path.basename(shortcut) for shortcut in shortcuts], sorted(self.ENTRIES))
+        for shortcut in shortcuts:
+            with open(shortcut, "rb") as link:
+                data = link.read()
+            self.assertIn(f"{folder}\\{self.ENTRIES[os.path.basename(shortcut)]}\0".encode(), data)
+            self.assertIn(f"{folder}\\".encode("utf-16-le"), data)
 
     def test_installs_for_the_whole_machine_and_is_removed_without_a_trace(self):
         for package in (self.package, self.signed_package):
