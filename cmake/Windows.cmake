@@ -1,6 +1,6 @@
 # dep for Windows as it ships, in shipped/: dep.exe stripped, a French
-# read-me, the licence and the notices of the third-party code dep.exe
-# holds, the texts with Windows line ends. The ZIP holds them side by side
+# read-me, the release notes, the licence and the notices of the
+# third-party code dep.exe holds, the texts with Windows line ends. The ZIP holds them side by side
 # at its top; the installer, dep-<version>-x64.msi, puts them in
 # C:\Program Files\dep\ (windows/dep.wxs).
 
@@ -38,6 +38,7 @@ set(DEP_SHIPPED ${PROJECT_BINARY_DIR}/shipped)
 configure_file(windows/LISEZMOI.txt ${DEP_SHIPPED}/LISEZMOI.txt @ONLY NEWLINE_STYLE CRLF)
 configure_file(LICENSE ${DEP_SHIPPED}/LICENSE.txt @ONLY NEWLINE_STYLE CRLF)
 configure_file(windows/LICENCES-TIERCES.txt ${DEP_SHIPPED}/LICENCES-TIERCES.txt @ONLY NEWLINE_STYLE CRLF)
+dep_release_notes(${DEP_SHIPPED}/CHANGEMENTS.txt)
 # What the link takes from each library, for the check that the notices
 # name what dep.exe holds.
 target_link_options(dep PRIVATE -Wl,-Map=${PROJECT_BINARY_DIR}/dep.map)
@@ -78,8 +79,8 @@ if(DEP_SIGN)
     COMMENT "Signing dep.exe"
     VERBATIM)
 endif()
-set(DEP_SHIPPED_FILES ${DEP_SHIPPED}/dep.exe ${DEP_SHIPPED}/LISEZMOI.txt ${DEP_SHIPPED}/LICENSE.txt
-  ${DEP_SHIPPED}/LICENCES-TIERCES.txt)
+set(DEP_SHIPPED_FILES ${DEP_SHIPPED}/dep.exe ${DEP_SHIPPED}/LISEZMOI.txt ${DEP_SHIPPED}/CHANGEMENTS.txt
+  ${DEP_SHIPPED}/LICENSE.txt ${DEP_SHIPPED}/LICENCES-TIERCES.txt)
 
 # The installer, built by wixl at a fixed time (scripts/build_installer.cmake).
 # DEP_BUILD_INSTALLER, followed by -DVERSION=... -DOUTPUT=... and the script,
@@ -115,8 +116,8 @@ add_custom_command(OUTPUT ${unsigned_installer}
 add_custom_target(dep_installer ALL DEPENDS ${DEP_INSTALLER})
 
 install(PROGRAMS ${DEP_SHIPPED}/dep.exe DESTINATION .)
-install(FILES ${DEP_SHIPPED}/LISEZMOI.txt ${DEP_SHIPPED}/LICENSE.txt ${DEP_SHIPPED}/LICENCES-TIERCES.txt
-  DESTINATION .)
+install(FILES ${DEP_SHIPPED}/LISEZMOI.txt ${DEP_SHIPPED}/CHANGEMENTS.txt ${DEP_SHIPPED}/LICENSE.txt
+  ${DEP_SHIPPED}/LICENCES-TIERCES.txt DESTINATION .)
 set(CPACK_PACKAGE_FILE_NAME dep-${PROJECT_VERSION}-win64)
 set(CPACK_DEP_ZIPS .=${CPACK_PACKAGE_FILE_NAME})
 set(CPACK_DEP_PACKAGES ${DEP_INSTALLER})

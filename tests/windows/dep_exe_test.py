@@ -330,7 +330,7 @@ class Installer(unittest.TestCase):
 
     FOLDER = "C:\\Program Files\\dep"
     CHOSEN_FOLDER = "C:\\Program Files\\Pneumologie"
-    FILES = ["LICENCES-TIERCES.txt", "LICENSE.txt", "LISEZMOI.txt", "dep.exe"]
+    FILES = ["CHANGEMENTS.txt", "LICENCES-TIERCES.txt", "LICENSE.txt", "LISEZMOI.txt", "dep.exe"]
     # The user's value that keeps the Start-menu entry's component, and the
     # machine's that keeps the folder.
     START_MENU_KEY = "HKCU\\Software\\dep"
