@@ -44,15 +44,22 @@ dep_release_notes(${DEP_SHIPPED}/CHANGEMENTS.txt)
 target_link_options(dep PRIVATE -Wl,-Map=${PROJECT_BINARY_DIR}/dep.map)
 
 # Signing, with the certificate and private key of the PKCS#12 file that
-# DEP_SIGNING_CERTIFICATE names in the environment when the build is
-# configured, and the password DEP_SIGNING_PASSWORD when it is built;
-# countersigned by the time-stamping authority DEP_SIGNING_TIMESTAMP_URL
-# names, if any. dep.exe is signed before it goes into the ZIP and the
-# installer, then the installer. Without a certificate, nothing is signed.
+# DEP_SIGNING_CERTIFICATE names, whose password is the first line of the file
+# DEP_SIGNING_PASSWORD_FILE names, both in the environment when the build is
+# configured; countersigned by the time-stamping authority
+# DEP_SIGNING_TIMESTAMP_URL names, if any. dep.exe is signed before it goes
+# into the ZIP and the installer, then the installer. Without a certificate,
+# nothing is signed.
 set(DEP_SIGNING_CERTIFICATE "$ENV{DEP_SIGNING_CERTIFICATE}" CACHE FILEPATH
   "PKCS#12 file that signs dep.exe and its installer (none: unsigned)")
+set(DEP_SIGNING_PASSWORD_FILE "$ENV{DEP_SIGNING_PASSWORD_FILE}" CACHE FILEPATH
+  "File whose first line is the password of DEP_SIGNING_CERTIFICATE")
 set(DEP_SIGNING_TIMESTAMP_URL "$ENV{DEP_SIGNING_TIMESTAMP_URL}" CACHE STRING
   "RFC 3161 time-stamping authority of the signatures (none: not time-stamped)")
+if(DEFINED ENV{DEP_SIGNING_PASSWORD})
+  message(WARNING "DEP_SIGNING_PASSWORD is no longer read, and every program the build starts "
+    "inherits it: unset it, and name a file that holds the password with DEP_SIGNING_PASSWORD_FILE.")
+endif()
 set(DEP_SIGN "")
 set(unsigned ${DEP_SHIPPED})
 if(DEP_SIGNING_CERTIFICATE)
@@ -60,8 +67,12 @@ if(DEP_SIGNING_CERTIFICATE)
   if(NOT DEP_OSSLSIGNCODE)
     message(FATAL_ERROR "dep.exe and its installer are signed by osslsigncode: install Debian's osslsigncode.")
   endif()
+  if(NOT DEP_SIGNING_PASSWORD_FILE)
+    message(FATAL_ERROR "${DEP_SIGNING_CERTIFICATE} signs the release: name the file that holds its "
+      "password (alone on its first line) with DEP_SIGNING_PASSWORD_FILE.")
+  endif()
   set(DEP_SIGN sh ${PROJECT_SOURCE_DIR}/cmake/scripts/sign.sh ${DEP_OSSLSIGNCODE}
-    ${DEP_SIGNING_CERTIFICATE} ${DEP_SOURCE_DATE_EPOCH})
+    ${DEP_SIGNING_CERTIFICATE} ${DEP_SIGNING_PASSWORD_FILE} ${DEP_SOURCE_DATE_EPOCH})
   set(unsigned ${PROJECT_BINARY_DIR}/unsigned)
 endif()
 
