@@ -1,6 +1,6 @@
 # dep for Windows as it ships, in shipped/: dep.exe stripped, a French
-# read-me, the licence and the notices of the third-party code dep.exe
-# holds, the texts with Windows line ends. The ZIP holds them side by side
+# read-me, the release notes, the licence and the notices of the
+# third-party code dep.exe holds, the texts with Windows line ends. The ZIP holds them side by side
 # at its top; the installer, dep-<version>-x64.msi, puts them in
 # C:\Program Files\dep\ (windows/dep.wxs).
 
@@ -38,20 +38,28 @@ set(DEP_SHIPPED ${PROJECT_BINARY_DIR}/shipped)
 configure_file(windows/LISEZMOI.txt ${DEP_SHIPPED}/LISEZMOI.txt @ONLY NEWLINE_STYLE CRLF)
 configure_file(LICENSE ${DEP_SHIPPED}/LICENSE.txt @ONLY NEWLINE_STYLE CRLF)
 configure_file(windows/LICENCES-TIERCES.txt ${DEP_SHIPPED}/LICENCES-TIERCES.txt @ONLY NEWLINE_STYLE CRLF)
+dep_release_notes(${DEP_SHIPPED}/CHANGEMENTS.txt)
 # What the link takes from each library, for the check that the notices
 # name what dep.exe holds.
 target_link_options(dep PRIVATE -Wl,-Map=${PROJECT_BINARY_DIR}/dep.map)
 
 # Signing, with the certificate and private key of the PKCS#12 file that
-# DEP_SIGNING_CERTIFICATE names in the environment when the build is
-# configured, and the password DEP_SIGNING_PASSWORD when it is built;
-# countersigned by the time-stamping authority DEP_SIGNING_TIMESTAMP_URL
-# names, if any. dep.exe is signed before it goes into the ZIP and the
-# installer, then the installer. Without a certificate, nothing is signed.
+# DEP_SIGNING_CERTIFICATE names, whose password is the first line of the file
+# DEP_SIGNING_PASSWORD_FILE names, both in the environment when the build is
+# configured; countersigned by the time-stamping authority
+# DEP_SIGNING_TIMESTAMP_URL names, if any. dep.exe is signed before it goes
+# into the ZIP and the installer, then the installer. Without a certificate,
+# nothing is signed.
 set(DEP_SIGNING_CERTIFICATE "$ENV{DEP_SIGNING_CERTIFICATE}" CACHE FILEPATH
   "PKCS#12 file that signs dep.exe and its installer (none: unsigned)")
+set(DEP_SIGNING_PASSWORD_FILE "$ENV{DEP_SIGNING_PASSWORD_FILE}" CACHE FILEPATH
+  "File whose first line is the password of DEP_SIGNING_CERTIFICATE")
 set(DEP_SIGNING_TIMESTAMP_URL "$ENV{DEP_SIGNING_TIMESTAMP_URL}" CACHE STRING
   "RFC 3161 time-stamping authority of the signatures (none: not time-stamped)")
+if(DEFINED ENV{DEP_SIGNING_PASSWORD})
+  message(WARNING "DEP_SIGNING_PASSWORD is no longer read, and every program the build starts "
+    "inherits it: unset it, and name a file that holds the password with DEP_SIGNING_PASSWORD_FILE.")
+endif()
 set(DEP_SIGN "")
 set(unsigned ${DEP_SHIPPED})
 if(DEP_SIGNING_CERTIFICATE)
@@ -59,8 +67,12 @@ if(DEP_SIGNING_CERTIFICATE)
   if(NOT DEP_OSSLSIGNCODE)
     message(FATAL_ERROR "dep.exe and its installer are signed by osslsigncode: install Debian's osslsigncode.")
   endif()
+  if(NOT DEP_SIGNING_PASSWORD_FILE)
+    message(FATAL_ERROR "${DEP_SIGNING_CERTIFICATE} signs the release: name the file that holds its "
+      "password (alone on its first line) with DEP_SIGNING_PASSWORD_FILE.")
+  endif()
   set(DEP_SIGN sh ${PROJECT_SOURCE_DIR}/cmake/scripts/sign.sh ${DEP_OSSLSIGNCODE}
-    ${DEP_SIGNING_CERTIFICATE} ${DEP_SOURCE_DATE_EPOCH})
+    ${DEP_SIGNING_CERTIFICATE} ${DEP_SIGNING_PASSWORD_FILE} ${DEP_SOURCE_DATE_EPOCH})
   set(unsigned ${PROJECT_BINARY_DIR}/unsigned)
 endif()
 
@@ -78,8 +90,8 @@ if(DEP_SIGN)
     COMMENT "Signing dep.exe"
     VERBATIM)
 endif()
-set(DEP_SHIPPED_FILES ${DEP_SHIPPED}/dep.exe ${DEP_SHIPPED}/LISEZMOI.txt ${DEP_SHIPPED}/LICENSE.txt
-  ${DEP_SHIPPED}/LICENCES-TIERCES.txt)
+set(DEP_SHIPPED_FILES ${DEP_SHIPPED}/dep.exe ${DEP_SHIPPED}/LISEZMOI.txt ${DEP_SHIPPED}/CHANGEMENTS.txt
+  ${DEP_SHIPPED}/LICENSE.txt ${DEP_SHIPPED}/LICENCES-TIERCES.txt)
 
 # The installer, built by wixl at a fixed time (scripts/build_installer.cmake).
 # DEP_BUILD_INSTALLER, followed by -DVERSION=... -DOUTPUT=... and the script,
@@ -115,8 +127,8 @@ add_custom_command(OUTPUT ${unsigned_installer}
 add_custom_target(dep_installer ALL DEPENDS ${DEP_INSTALLER})
 
 install(PROGRAMS ${DEP_SHIPPED}/dep.exe DESTINATION .)
-install(FILES ${DEP_SHIPPED}/LISEZMOI.txt ${DEP_SHIPPED}/LICENSE.txt ${DEP_SHIPPED}/LICENCES-TIERCES.txt
-  DESTINATION .)
+install(FILES ${DEP_SHIPPED}/LISEZMOI.txt ${DEP_SHIPPED}/CHANGEMENTS.txt ${DEP_SHIPPED}/LICENSE.txt
+  ${DEP_SHIPPED}/LICENCES-TIERCES.txt DESTINATION .)
 set(CPACK_PACKAGE_FILE_NAME dep-${PROJECT_VERSION}-win64)
 set(CPACK_DEP_ZIPS .=${CPACK_PACKAGE_FILE_NAME})
 set(CPACK_DEP_PACKAGES ${DEP_INSTALLER})

@@ -2,30 +2,34 @@
 # source WXS, the files it installs, those of the folder FILES_DIR, and
 # dep.exe's icon ICON, with Debian's wixl, msibuild (msitools) and faketime,
 # so that two builds give the same bytes: every time in the package is EPOCH
-# (seconds since 1970), and its codes are derived from its UpgradeCode.
+# (seconds since 1970), and its codes are derived from its UpgradeCode and
+# its contents.
 # dep.exe's version resource says FILE_VERSION. Run as a script:
 #   cmake -DWXS=... -DFILES_DIR=... -DICON=... -DFILE_VERSION=... -DVERSION=... -DEPOCH=...
 #     -DWIXL=... -DMSIBUILD=... -DMSIINFO=... -DFAKETIME=... -DOUTPUT=... -P build_installer.cmake
 
-# The product code names a version, and the package code a package: all
-# that makes it, so that any change to the package makes another.
+# The package code and the product code both name a package: all that makes
+# it, so that any change to the package makes another of each. Windows
+# Installer refuses a package that differs from the installed one under the
+# same product code (error 1638); with a product code of its own, a second
+# build of the installed version replaces it as a newer version would.
 file(READ ${WXS} source)
 if(NOT source MATCHES "UpgradeCode=\"([0-9A-F-]+)\"")
   message(FATAL_ERROR "${WXS} names no UpgradeCode")
 endif()
 set(upgrade_code ${CMAKE_MATCH_1})
-string(UUID product_code NAMESPACE ${upgrade_code} NAME "product ${VERSION}" TYPE SHA1 UPPER)
 file(GLOB files ${FILES_DIR}/*)
 list(SORT files)
 execute_process(COMMAND ${WIXL} --version OUTPUT_VARIABLE wixl_version COMMAND_ERROR_IS_FATAL ANY)
 execute_process(COMMAND ${MSIBUILD} OUTPUT_VARIABLE msibuild_usage ERROR_VARIABLE msibuild_usage)
 string(SHA256 msibuild_usage "${msibuild_usage}")
-set(contents "package ${VERSION} ${FILE_VERSION} wixl ${wixl_version} msibuild ${msibuild_usage}")
+set(contents "package ${VERSION} ${FILE_VERSION} ${EPOCH} wixl ${wixl_version} msibuild ${msibuild_usage}")
 foreach(file IN LISTS files ICON WXS CMAKE_CURRENT_LIST_FILE)
   file(SHA256 ${file} sum)
   string(APPEND contents " ${sum}")
 endforeach()
 string(UUID package_code NAMESPACE ${upgrade_code} NAME "${contents}" TYPE SHA1 UPPER)
+string(UUID product_code NAMESPACE ${upgrade_code} NAME "product ${contents}" TYPE SHA1 UPPER)
 
 # The cabinet keeps each file's time: the files are staged with EPOCH's.
 set(stage ${OUTPUT}.files)
@@ -60,11 +64,15 @@ foreach(field Subject Author)
     OUTPUT_VARIABLE ${field} COMMAND_ERROR_IS_FATAL ANY)
 endforeach()
 # dep.exe is a versioned file: Windows Installer compares its version, in
-# French, where it compares the hash of a file that has none.
+# French, where it compares the hash of a file that has none. The upgrade
+# removes the installed versions up to this one included (VersionMaxInclusive,
+# 512, beside MigrateFeatures, 1): wixl's MajorUpgrade stops below it.
 execute_process(
   COMMAND ${at_epoch} ${MSIBUILD} ${OUTPUT}
     -q "UPDATE `File` SET `Version` = '${FILE_VERSION}', `Language` = '1036' WHERE `File` = 'dep.exe'"
     -q "DELETE FROM `MsiFileHash` WHERE `File_` = 'dep.exe'"
+    -q "DELETE FROM `Upgrade` WHERE `ActionProperty` = 'WIX_UPGRADE_DETECTED'"
+    -q "INSERT INTO `Upgrade` (`UpgradeCode`, `VersionMax`, `Attributes`, `ActionProperty`) VALUES ('{${upgrade_code}}', '${VERSION}', 513, 'WIX_UPGRADE_DETECTED')"
     -s "${Subject}" "${Author}" "x64;1036" "{${package_code}}"
   COMMAND_ERROR_IS_FATAL ANY)
 file(REMOVE_RECURSE ${stage})

@@ -71,6 +71,20 @@ set(artefacts
   ${work}/web/dep-${VERSION}-withdrawal.zip)
 file(COPY ${artefacts} DESTINATION ${DIST_DIR})
 
+# The installer's codes, which a deployment tool's detection rule names, for
+# Windows readers (CR LF) and PowerShell's ConvertFrom-StringData (key=value).
+set(msi dep-${VERSION}-x64.msi)
+execute_process(COMMAND msiinfo export ${DIST_DIR}/${msi} Property
+  OUTPUT_VARIABLE properties COMMAND_ERROR_IS_FATAL ANY)
+set(codes "# Codes Windows Installer de ${msi}\r\nPackage=${msi}\r\n")
+foreach(property ProductCode UpgradeCode ProductVersion)
+  if(NOT properties MATCHES "\n${property}\t([^\r\n]+)")
+    message(FATAL_ERROR "dist: ${msi} has no ${property}")
+  endif()
+  string(APPEND codes "${property}=${CMAKE_MATCH_1}\r\n")
+endforeach()
+file(WRITE ${DIST_DIR}/dep-${VERSION}-x64-codes.txt "${codes}")
+
 # The source archive: the commit's tracked files under dep-VERSION/, owned by
 # root and dated by the commit, as git archive writes them.
 execute_process(

@@ -1,6 +1,8 @@
-# The Windows read-me as Notepad needs it: UTF-8 with a byte-order mark,
-# every line ended by CR LF, and its accents.
-#   cmake -DREADME=.../LISEZMOI.txt -P lisezmoi_test.cmake
+# A text of dep for Windows as Notepad needs it: UTF-8 with a byte-order
+# mark, every line ended by CR LF, and its accents (the word ACCENTED,
+# "référence" unless told). With CHANGELOG, the release notes made from it:
+# each version and each change, in the changelog's order.
+#   cmake -DREADME=.../LISEZMOI.txt [-DACCENTED=...] [-DCHANGELOG=...] -P lisezmoi_test.cmake
 file(READ ${README} head LIMIT 3 HEX)
 if(NOT head STREQUAL "efbbbf")
   message(FATAL_ERROR "${README} does not start with UTF-8's byte-order mark (it starts ${head})")
@@ -21,7 +23,25 @@ if(NOT lines EQUAL windows_lines OR NOT bytes MATCHES "0d 0a $")
   message(FATAL_ERROR "${README}: ${windows_lines} of its ${lines} lines end in CR LF, "
     "and every line must, the last included")
 endif()
+if(NOT DEFINED ACCENTED)
+  set(ACCENTED référence)
+endif()
 file(READ ${README} text)
-if(NOT text MATCHES "référence")
-  message(FATAL_ERROR "${README} lost its accents: no \"référence\" in it")
+if(NOT text MATCHES "${ACCENTED}")
+  message(FATAL_ERROR "${README} lost its accents: no \"${ACCENTED}\" in it")
+endif()
+if(CHANGELOG)
+  file(STRINGS ${CHANGELOG} entries REGEX "^[a-z0-9][a-z0-9.+-]* \\([^)]+\\) |^  \\* ")
+  foreach(entry IN LISTS entries)
+    if(entry MATCHES "^[^ ]+ \\(([^)]+)\\) ")
+      set(expected "\nVersion ${CMAKE_MATCH_1} du ")
+    else()
+      string(SUBSTRING "${entry}" 2 -1 expected)
+    endif()
+    string(FIND "${text}" "${expected}" at)
+    if(at EQUAL -1)
+      message(FATAL_ERROR "${README} lacks, or has out of the changelog's order: ${expected}")
+    endif()
+    string(SUBSTRING "${text}" ${at} -1 text)
+  endforeach()
 endif()
