@@ -117,8 +117,10 @@ add_custom_command(OUTPUT ${DEP_WITHDRAWAL}/service-worker.js
   DEPENDS dep_module ${worker_sources}
   COMMENT "Writing the worker of the app's withdrawal"
   VERBATIM)
+# The release notes, in the app's folder and so in its ZIP; the worker does not keep them.
+dep_release_notes(${DEP_APP}/CHANGEMENTS.txt)
 add_custom_target(dep_page ALL DEPENDS ${DEP_PAGE} ${DEP_APP}/service-worker.js ${DEP_STATEMENT}
-  ${DEP_WITHDRAWAL}/index.html ${DEP_WITHDRAWAL}/service-worker.js)
+  ${DEP_APP}/CHANGEMENTS.txt ${DEP_WITHDRAWAL}/index.html ${DEP_WITHDRAWAL}/service-worker.js)
 
 install(FILES ${DEP_PAGE} DESTINATION . RENAME dep-${PROJECT_VERSION}.html)
 install(DIRECTORY ${DEP_APP}/ DESTINATION app)
