@@ -35,6 +35,7 @@ set(DEP_PAGE ${PROJECT_BINARY_DIR}/dep.html)
 set(DEP_APP ${PROJECT_BINARY_DIR}/app)
 set(DEP_APP_PAGE ${DEP_APP}/index.html)
 set(DEP_STATEMENT ${DEP_APP}/accessibilite.html)
+set(DEP_GUIDE ${DEP_APP}/mode-d-emploi.html)
 set(assemble ${DEP_NODE} ${PROJECT_SOURCE_DIR}/cmake/scripts/assemble_page.mjs ${PROJECT_SOURCE_DIR}
   $<TARGET_FILE:dep_module> $<TARGET_FILE_DIR:dep_module>/dep_module.wasm ${PROJECT_VERSION})
 set(page_sources web/page.html web/page.css web/page_program.js web/page_keys.js web/page.js LICENSE
@@ -49,10 +50,16 @@ add_custom_command(OUTPUT ${DEP_APP_PAGE}
   DEPENDS dep_module ${page_sources} web/page_app.html web/page_app.js
   COMMENT "Assembling the web app's page"
   VERBATIM)
+set(document_sources web/page.css doc/mode-d-emploi.md cmake/scripts/assemble_page.mjs)
 add_custom_command(OUTPUT ${DEP_STATEMENT}
   COMMAND ${assemble} ${DEP_STATEMENT} --document ${PROJECT_SOURCE_DIR}/web/accessibilite.html
-  DEPENDS dep_module web/accessibilite.html web/page.css cmake/scripts/assemble_page.mjs
+  DEPENDS dep_module web/accessibilite.html ${document_sources}
   COMMENT "Assembling the web app's accessibility statement"
+  VERBATIM)
+add_custom_command(OUTPUT ${DEP_GUIDE}
+  COMMAND ${assemble} ${DEP_GUIDE} --document ${PROJECT_SOURCE_DIR}/web/mode_d_emploi.html
+  DEPENDS dep_module web/mode_d_emploi.html ${document_sources}
+  COMMENT "Assembling the web app's user guide"
   VERBATIM)
 
 # What a web server needs to serve the app's folder, and which a server
@@ -97,10 +104,10 @@ foreach(size 192 512)
 endforeach()
 
 # The worker, with the hash of each file it keeps.
-set(worker_sources web/service_worker.js web/statement_offline.html web/page.css cmake/scripts/assemble_page.mjs)
+set(worker_sources web/service_worker.js web/statement_offline.html ${document_sources})
 add_custom_command(OUTPUT ${DEP_APP}/service-worker.js
   COMMAND ${assemble} ${DEP_APP}/service-worker.js --worker
-  DEPENDS dep_module ${DEP_APP_PAGE} ${icons} web/manifest.webmanifest web/icon.svg ${worker_sources}
+  DEPENDS dep_module ${DEP_APP_PAGE} ${DEP_GUIDE} ${icons} web/manifest.webmanifest web/icon.svg ${worker_sources}
   COMMENT "Writing the web app's service worker"
   VERBATIM)
 
@@ -109,7 +116,7 @@ add_custom_command(OUTPUT ${DEP_APP}/service-worker.js
 # that copy and ends itself.
 add_custom_command(OUTPUT ${DEP_WITHDRAWAL}/index.html
   COMMAND ${assemble} ${DEP_WITHDRAWAL}/index.html --document ${PROJECT_SOURCE_DIR}/web/withdrawal.html
-  DEPENDS dep_module web/withdrawal.html web/page.css cmake/scripts/assemble_page.mjs
+  DEPENDS dep_module web/withdrawal.html ${document_sources}
   COMMENT "Assembling the page of the app's withdrawal"
   VERBATIM)
 add_custom_command(OUTPUT ${DEP_WITHDRAWAL}/service-worker.js

@@ -14,7 +14,9 @@
   const keyWait = byId("key-wait");
   const keyButton = byId("key");
   const report = byId("report");
+  const copyButton = byId("copy");
   const copyStatus = byId("copy-status");
+  const copyText = byId("copy-text");
   const restart = byId("restart");
   const failure = byId("failure");
 
@@ -50,7 +52,7 @@
     send.disabled = !enabled;
     field.inputMode = number ? "numeric" : "text";
     format.textContent = !enabled ? "" : number ? "Un nombre entier, en chiffres seuls."
-      : "Une lettre : H, F ou E, ou l’un des boutons.";
+      : "Une lettre\u00a0: H, F ou E, ou l’un des boutons.";
     for (const button of categories) {
       button.disabled = !enabled || number;
     }
@@ -122,20 +124,23 @@
   }
 
   // The report as plain text, for the patient's record, as it stood when the
-  // key wait began: without the key the wait echoed. Where the browser
-  // refuses the clipboard, selected for the user to copy.
-  byId("copy").addEventListener("click", async () => {
+  // key wait began (without the key the wait echoed), and a last line that
+  // names dep's version and the tables' scale. Where the browser refuses the
+  // clipboard, shown below and selected for the user to copy.
+  copyButton.addEventListener("click", async () => {
     const report = document.createRange();
     report.setStart(transcript, 0);
     report.setEnd(transcript, reportEnd);
+    const text = `${report}\n${copyButton.dataset.lastLine}`;
     try {
-      await navigator.clipboard.writeText(report.toString());
+      await navigator.clipboard.writeText(text);
       copyStatus.textContent = "Compte rendu copié.";
     } catch {
-      getSelection().removeAllRanges();
-      getSelection().addRange(report);
+      copyText.textContent = text;
+      copyText.hidden = false;
+      getSelection().selectAllChildren(copyText);
       copyStatus.textContent =
-        "Le navigateur n’a pas permis la copie : le compte rendu est sélectionné, copiez-le.";
+        "Le navigateur n’a pas permis la copie\u00a0: le compte rendu est sélectionné ci-dessous, copiez-le.";
     }
   });
 
@@ -168,6 +173,7 @@
       next = 0;
       restart.hidden = true;
       report.hidden = true;
+      copyText.hidden = true;
       copyStatus.textContent = "";
       await program.ccall("dep_run_consultation", null, [], [], { async: true });
       enableAnswer(false);

@@ -12,7 +12,7 @@
  * or a first visit's). Empty until there is something to say.
  */
 function offlineStatus(secure, workers, word) {
-  const not = "Pas disponible hors ligne : ";
+  const not = "Pas disponible hors ligne\u00a0: ";
   if (!secure) {
     return `${not}l’adresse n’est pas en HTTPS`;
   }
@@ -21,7 +21,7 @@ function offlineStatus(secure, workers, word) {
   }
   const kept = "Disponible hors ligne sur cet appareil.";
   if (word?.refused) {
-    return word.kept ? `${kept} Sa nouvelle version n’a pas pu être gardée : ${word.refused}` : `${not}${word.refused}`;
+    return word.kept ? `${kept} Sa nouvelle version n’a pas pu être gardée\u00a0: ${word.refused}` : `${not}${word.refused}`;
   }
   if (word?.kept) {
     return kept;
@@ -58,9 +58,9 @@ if (typeof module === "object") {
     addEventListener("load", async () => {
       try {
         const registration = await navigator.serviceWorker.register("service-worker.js");
-        registration.active?.postMessage("kept?");
+        registration.active?.postMessage("state");
       } catch (error) {
-        say({ refused: `service-worker.js : ${error.message}` });
+        say({ refused: `service-worker.js\u00a0: ${error.message}` });
       }
     });
   });

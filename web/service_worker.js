@@ -73,7 +73,7 @@ async function check(file, answer) {
     return { why: `${answer.status}` };
   }
   if (answer.redirected || answer.type !== "basic") {
-    return { why: "le serveur a renvoyé vers une autre adresse (un portail de connexion ?)" };
+    return { why: "le serveur a renvoyé vers une autre adresse (un portail de connexion\u00a0?)" };
   }
   const type = (answer.headers.get("Content-Type") ?? "").split(";")[0].trim().toLowerCase();
   const expected = TYPES[file.split(".").pop()];
@@ -82,7 +82,7 @@ async function check(file, answer) {
   }
   const kept = await ofThisBuild(file, answer);
   return kept ? { kept } : { why: "le serveur a envoyé une autre version du fichier " +
-    "(un dossier en cours de remplacement, ou un portail de connexion ?)" };
+    "(un dossier en cours de remplacement, ou un portail de connexion\u00a0?)" };
 }
 
 /** Says `message` to the pages of this origin, with this copy's folder. */
@@ -102,7 +102,7 @@ async function keepFiles() {
   const checked = await Promise.all(FILES.map(async (file) => check(file, await fromServer(file))));
   const refused = checked.findIndex(({ why }) => why);
   if (refused !== -1) {
-    const why = `${FILES[refused]} : ${checked[refused].why}`;
+    const why = `${FILES[refused]}\u00a0: ${checked[refused].why}`;
     await tell({ refused: why });
     throw new Error(`the server did not give ${why}`);
   }
@@ -125,10 +125,10 @@ async function keptState() {
   }
   for (const [file, answer] of kept) {
     if (answer === undefined) {
-      return { kept: false, why: `${file} : ${GONE}` };
+      return { kept: false, why: `${file}\u00a0: ${GONE}` };
     }
     if (await ofThisBuild(file, answer) === null) {
-      return { kept: false, why: `${file} : ${CHANGED}` };
+      return { kept: false, why: `${file}\u00a0: ${CHANGED}` };
     }
   }
   return { kept: true, why: null };
@@ -182,7 +182,7 @@ self.addEventListener("activate", (event) => {
 
 // A page asks whether this copy works offline.
 self.addEventListener("message", (event) => {
-  if (event.data === "kept?") {
+  if (event.data === "state") {
     event.waitUntil(keptState().then((state) => event.source.postMessage({ folder: FOLDER, ...state })));
   }
 });
@@ -192,11 +192,11 @@ self.addEventListener("message", (event) => {
 const answerFor = async (file, request) => (await keptFile(file)) ?? fetch(request);
 
 const statementOffline = () => new Response(STATEMENT_OFFLINE,
-  { headers: { "Content-Type": "text/html; charset=utf-8" } });
+  { headers: { "Content-Type": "text/html;charset=utf-8" } });
 
-// A page opened at the folder itself or at its index.html, whatever its
-// query, is the kept index.html; opening it with a network refreshes what
-// is kept.
+// A page opened at the folder itself is the kept index.html, and a kept
+// page is the kept one, whatever its query; opening one with a network
+// refreshes what is kept.
 self.addEventListener("fetch", (event) => {
   const request = event.request;
   if (WITHDRAWN || request.method !== "GET") {
@@ -204,12 +204,17 @@ self.addEventListener("fetch", (event) => {
   }
   const url = new URL(request.url);
   const address = `${url.origin}${url.pathname}`;
-  if (request.mode === "navigate" && address === STATEMENT) {
+  if (request.mode !== "navigate") {
+    if (KEPT.has(url.href)) {
+      event.respondWith(answerFor(KEPT.get(url.href), request));
+    }
+    return;
+  }
+  const page = address === FOLDER ? "index.html" : KEPT.get(address);
+  if (address === STATEMENT) {
     event.respondWith(fetch(request).catch(statementOffline));
-  } else if (request.mode === "navigate" && (address === FOLDER || address === PAGE)) {
-    event.respondWith(answerFor("index.html", request));
+  } else if (page?.endsWith(".html")) {
+    event.respondWith(answerFor(page, request));
     event.waitUntil(refresh());
-  } else if (request.mode !== "navigate" && KEPT.has(url.href)) {
-    event.respondWith(answerFor(KEPT.get(url.href), request));
   }
 });

@@ -25,7 +25,8 @@ import { dirname, join } from "node:path";
 import { fileURLToPath } from "node:url";
 
 /** What the app's worker keeps on each device; the browser keeps the worker itself. */
-export const KEPT_FILES = ["index.html", "manifest.webmanifest", "icon.svg", "icon-192.png", "icon-512.png"];
+export const KEPT_FILES = ["index.html", "mode-d-emploi.html", "manifest.webmanifest", "icon.svg", "icon-192.png",
+  "icon-512.png"];
 
 const fail = (message) => {
   throw new Error(`assemble_page: ${message}`);
@@ -34,6 +35,9 @@ const read = (file) => readFileSync(file, "utf8");
 /** `text` without the ASCII blanks at its start and end. */
 const strip = (text) => text.replace(/^[ \t\n\v\f\r]+|[ \t\n\v\f\r]+$/g, "");
 const stripped = (file) => strip(read(file));
+/** Our script or style `file` without its comment lines, which the page need not carry. */
+const uncommented = (file) => strip(read(file).replace(/^[ \t]*\/\*[\s\S]*?\*\/[ \t]*\n/gm, "")
+  .replace(/^[ \t]*\/\/.*\n/gm, ""));
 const sha256 = (bytes, encoding) => createHash("sha256").update(bytes).digest(encoding);
 
 /** `template` with each @NAME@ replaced by `values[NAME]`; any other is a fault. */
@@ -48,17 +52,19 @@ const inlineSources = (html, tag) => [...html.matchAll(new RegExp(`<${tag}>([\\s
 
 /** The page's style, which every page inlines. */
 function pageStyle(source) {
-  const style = stripped(join(source, "web", "page.css"));
+  const style = uncommented(join(source, "web", "page.css"));
   if (style.includes("</")) {
     fail("the style holds \"</\": it cannot be inlined");
   }
   return style;
 }
 
-/** The page without scripts that `template` makes, with its policy in place. */
+/** The page without scripts that `template` makes, with its policy in place;
+ * @DEP_GUIDE@ is the user guide (doc/mode-d-emploi.md). */
 function documentPage(source, template, version) {
+  const guide = guideHtml(fill(read(join(source, "doc", "mode-d-emploi.md")), { PROJECT_VERSION: version }));
   const html = fill(read(template), { PROJECT_VERSION: version, DEP_PAGE_POLICY: "@DEP_PAGE_POLICY@",
-    DEP_PAGE_STYLE: pageStyle(source) });
+    DEP_PAGE_STYLE: pageStyle(source), DEP_GUIDE: guide });
   if (html.toLowerCase().includes("<script")) {
     fail(`${template} holds a script`);
   }
@@ -66,21 +72,49 @@ function documentPage(source, template, version) {
     "img-src 'self'; base-uri 'none'; form-action 'none'");
 }
 
+const escaped = (text) => text.replaceAll("&", "&amp;").replaceAll("<", "&lt;").replaceAll(">", "&gt;");
+
+/**
+ * The HTML of the user guide's text, which reads as plain text too: blocks
+ * apart by blank lines, a title underlined with =, sections underlined with
+ * -, paragraphs, lists of "- " or "1. " items whose lines go on indented,
+ * `code` and **strong**.
+ */
+export function guideHtml(text) {
+  const inline = (line) => escaped(line).replace(/`([^`]+)`/g, "<code>$1</code>")
+    .replace(/\*\*([^*]+)\*\*/g, "<strong>$1</strong>");
+  return text.trim().split(/\n\s*\n/).map((block) => {
+    const lines = block.split("\n");
+    if (lines.length === 2 && /^(=+|-+)$/.test(lines[1])) {
+      const tag = lines[1][0] === "=" ? "h1" : "h2";
+      return `<${tag}>${inline(lines[0])}</${tag}>`;
+    }
+    const item = lines[0].match(/^(?:(- )|\d+\. )/);
+    if (!item) {
+      return `<p>${inline(lines.join(" "))}</p>`;
+    }
+    const [tag, marker] = item[1] ? ["ul", "- "] : ["ol", "\\d+\\. "];
+    const items = block.split(new RegExp(`\\n(?=${marker})`))
+      .map((entry) => `<li>${inline(entry.replace(new RegExp(`^${marker}`), "").replace(/\n\s+/g, " "))}</li>`);
+    return `<${tag}>\n${items.join("\n")}\n</${tag}>`;
+  }).join("\n");
+}
+
 /** The consultation's page, the single file or, with `app`, the app's index.html. */
 function consultationPage(source, moduleScript, moduleWasm, version, app) {
   const web = (name) => join(source, "web", name);
   const scripts = {
-    DEP_PROGRAM_SCRIPT: stripped(web("page_program.js")),
-    DEP_KEYS_SCRIPT: stripped(web("page_keys.js")),
+    DEP_PROGRAM_SCRIPT: uncommented(web("page_program.js")),
+    DEP_KEYS_SCRIPT: uncommented(web("page_keys.js")),
     DEP_MODULE_SCRIPT: stripped(moduleScript),
-    DEP_PAGE_SCRIPT: stripped(web("page.js")),
+    DEP_PAGE_SCRIPT: uncommented(web("page.js")),
   };
   let appHead = "";
   let appStatus = "";
   // The app's requests: the worker fetches the app's files under the same policy.
   let appSources = "";
   if (app) {
-    scripts.DEP_APP_SCRIPT = stripped(web("page_app.js"));
+    scripts.DEP_APP_SCRIPT = uncommented(web("page_app.js"));
     appHead = strip(fill(read(web("page_app.html")), scripts));
     appStatus = "<p id=\"offline\" role=\"status\"></p>";
     appSources = "; connect-src 'self'; worker-src 'self'; manifest-src 'self'; img-src 'self'";
@@ -101,18 +135,18 @@ function consultationPage(source, moduleScript, moduleWasm, version, app) {
   const statement = read(web("accessibilite.html"));
   const conformity = statement.match(/<strong id="etat">([^<]+)<\/strong>/)?.[1] ??
     fail("accessibilite.html declares no conformity (<strong id=\"etat\">)");
-  const accessibility = app ? `<a href="accessibilite.html">Accessibilité : ${conformity}</a>`
-    : `Accessibilité : ${conformity}. La déclaration d’accessibilité est le fichier accessibilite.html ` +
-      `de l’application web, dans dep-${version}-app.zip.`;
+  const documents = app ? "<a href=\"mode-d-emploi.html\">Mode d’emploi</a> " +
+      `<a href="accessibilite.html">Accessibilité\u00a0: ${conformity}</a>`
+    : `Accessibilité\u00a0: ${conformity}. Le mode d’emploi et la déclaration d’accessibilité sont les fichiers ` +
+      `mode-d-emploi.html et accessibilite.html de l’application web, dans dep-${version}-app.zip.`;
 
-  const escaped = (text) => text.replaceAll("&", "&amp;").replaceAll("<", "&lt;").replaceAll(">", "&gt;");
   const page = fill(read(web("page.html")), {
     ...scripts,
     PROJECT_VERSION: version,
     DEP_PAGE_POLICY: "@DEP_PAGE_POLICY@", // once the page's inline texts are known
     DEP_APP_HEAD: appHead,
     DEP_APP_STATUS: appStatus,
-    DEP_ACCESSIBILITY: accessibility,
+    DEP_DOCUMENTS: documents,
     DEP_PAGE_STYLE: pageStyle(source),
     DEP_LICENSE_TEXT: escaped(stripped(join(source, "LICENSE"))),
     DEP_NOTICES_TEXT: escaped(stripped(web("notices.txt"))),

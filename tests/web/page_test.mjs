@@ -108,7 +108,7 @@ async function answer(browser, line) {
   const before = await awaiting(browser, "answer");
   const lines = before.transcript.split("\n").map((text) => text.trim()).filter((text) => text);
   const question = lines.at(-1);
-  assert.ok(before.label.endsWith(` : ${question}`), `the field's label ${before.label} names ${question}`);
+  assert.ok(before.label.endsWith(`\u00a0: ${question}`), `the field's label ${before.label} names ${question}`);
   await browser.type(line);
   await browser.press("Enter");
   const echoed = `${before.transcript}${line}\n`;
@@ -173,6 +173,14 @@ function appState() {
 const cacheOf = (url, version) => `dep-${version} ${url}`;
 /** Cache names without the hash of the files they keep, in order. */
 const named = (names) => names.map((name) => name.replace(/^(dep-[^ -]+)-[0-9a-f]{16} /, "$1 ")).sort();
+
+/** The last line of the report as the page copies it: dep's version and the tables' scale. */
+const REPORT_LAST_LINE = `Calculé par dep ${VERSION}, valeurs théoriques de l’échelle de Wright.`;
+/** What the page says near the result. */
+const SCALE_LINE = "Les valeurs théoriques sont celles de l’échelle de Wright\u00a0: vérifiez l’échelle du débitmètre.";
+/** The app's links to its user guide and its accessibility statement. */
+const GUIDE_LINK = "footer a[href=\"mode-d-emploi.html\"]";
+const STATEMENT_LINK = "footer a[href=\"accessibilite.html\"]";
 
 /** The conformity that the app's accessibility statement declares. */
 const declaredConformity = () =>
@@ -312,9 +320,9 @@ const REFUSE_SYNCHRONOUS_WEBASSEMBLY = `for (const name of ["Module", "Instance"
   };
 }`;
 
-/** Buttons and fields on the screen smaller than a finger (44 × 44 CSS px). */
+/** Buttons, fields and links on the screen smaller than a finger (44 × 44 CSS px). */
 function smallTargets() {
-  return [...document.querySelectorAll("button, input, summary")]
+  return [...document.querySelectorAll("button, input, summary, a")]
     .map((target) => [target, target.getBoundingClientRect()])
     .filter(([target, box]) => target.offsetParent !== null && (box.width < 44 || box.height < 44))
     .map(([target, box]) => `${target.textContent || target.id} ${box.width}x${box.height}`);
@@ -347,14 +355,14 @@ const CASES = [
       const keyboard = () => shared.run(() => [document.getElementById("answer").inputMode,
         ...[...document.querySelectorAll(".categories button")].map((button) => button.disabled),
         document.getElementById("answer-format").textContent]);
-      const [letter, number] = ["Une lettre : H, F ou E, ou l’un des boutons.", "Un nombre entier, en chiffres seuls."];
+      const [letter, number] = ["Une lettre\u00a0: H, F ou E, ou l’un des boutons.", "Un nombre entier, en chiffres seuls."];
       await open(shared, PAGE);
       assert.deepEqual(await keyboard(), ["text", false, false, false, letter]);
       await shared.click(".categories button[value=F]");
       await waitFor(shared, "the age question", (l) => l.state === "answer" && l.transcript.endsWith("individu ? "));
       // What the browser gives a screen reader of the field: its question and its format.
       assert.deepEqual(await shared.accessibleNode?.("#answer"),
-        ENGINE === "chromium" ? { role: "textbox", name: "Réponse à la question : Quel est l age de l individu ?",
+        ENGINE === "chromium" ? { role: "textbox", name: "Réponse à la question\u00a0: Quel est l age de l individu ?",
           description: number } : undefined);
       for (const line of ["17", "150", "0"]) {
         assert.deepEqual(await keyboard(), ["numeric", true, true, true, number]);
@@ -366,14 +374,20 @@ const CASES = [
       assert.deepEqual((await keyboard()).slice(1), [true, true, true, ""]);
     }],
 
-  ["the report is copied as plain text, or selected where the clipboard is refused, without the key " +
-    "that ends the wait: during the wait, which goes on, by the keyboard, and after it", ENGINES, async () => {
+  ["the page says the tables' scale near the result; the report is copied as plain text, or shown and " +
+    "selected where the clipboard is refused, without the key that ends the wait and with a last line that " +
+    "names dep's version and the scale: during the wait, which goes on, by the keyboard, and after it", ENGINES,
+  async () => {
     for (const afterTheKey of [false, true]) {
       await open(shared, PAGE);
+      const scale = () => shared.run(() => document.querySelector("#report p").checkVisibility() &&
+        document.querySelector("#report p").textContent);
+      assert.equal(await scale(), false, "the scale's line before the result");
       for (const line of WORKED_ANSWERS) {
         await answer(shared, line);
       }
       await awaiting(shared, "key");
+      assert.equal(await scale(), SCALE_LINE);
       if (afterTheKey) {
         await shared.press("k");
         await awaiting(shared, "ended");
@@ -402,8 +416,8 @@ const CASES = [
       const status = await until(() => shared.run(() => document.getElementById("copy-status").textContent),
         "the copy's status");
       const copied = await shared.run(() => (navigator.clipboard.readText?.() ?? getSelection().toString()));
-      assert.equal(copied, WORKED_EXAMPLE, `copied ${afterTheKey ? "after" : "during"} the wait`);
-      assert.match(status, ENGINE === "chromium" ? /^Compte rendu copié\.$/ : /compte rendu est sélectionné/);
+      assert.equal(copied, `${WORKED_EXAMPLE}\n${REPORT_LAST_LINE}`, `copied ${afterTheKey ? "after" : "during"} the wait`);
+      assert.match(status, ENGINE === "chromium" ? /^Compte rendu copié\.$/ : /compte rendu est sélectionné ci-dessous/);
       if (!afterTheKey) {
         await shared.click("#key"); // the key wait went on
         const end = await waitFor(shared, "the end", (l) => l.state === "ended");
@@ -450,10 +464,10 @@ const CASES = [
     for (const holder of ["Copyright (c) 2010-2022 The Emscripten Authors", "Copyright © 2005-2020 Rich Felker, et al."]) {
       assert.ok(notices.startsWith("en ") && notices.includes(`${holder}\n\nPermission is hereby granted`), holder);
     }
-    // Where its accessibility statement is, with the conformity the statement declares.
+    // Where its guide and accessibility statement are, with the conformity the statement declares.
     assert.equal(await shared.run(() => document.querySelector("footer p + p").textContent),
-      `Accessibilité : ${declaredConformity()}. La déclaration d’accessibilité est le fichier ` +
-      `accessibilite.html de l’application web, dans dep-${VERSION}-app.zip.`);
+      `Accessibilité\u00a0: ${declaredConformity()}. Le mode d’emploi et la déclaration d’accessibilité sont ` +
+      `les fichiers mode-d-emploi.html et accessibilite.html de l’application web, dans dep-${VERSION}-app.zip.`);
     await consult(shared, WORKED_ANSWERS, ["k"]);
     const stored = await shared.run(async () => [document.cookie, localStorage.length,
       sessionStorage.length, (await indexedDB.databases()).length]);
@@ -564,6 +578,12 @@ const CASES = [
     await awaiting(browser, "answer");
     await consultsTheWorkedExample(browser, "offline");
     await audit(browser, "the end of a consultation in the app, offline");
+    // Its user guide, kept too.
+    await browser.click(GUIDE_LINK);
+    await until(async () => await browser.run(() => document.querySelector("h1")?.textContent) ===
+      `dep ${VERSION}\u00a0: mode d’emploi`, "the user guide, offline");
+    assert.deepEqual(await browser.run(smallTargets), []);
+    await audit(browser, "the user guide, offline");
     await open(browser, `${server.url}index.html`);
     if (ENGINE !== "webkit") { // WebKit's MiniBrowser keeps nothing once it has quit
       browser = await session.restart();
@@ -719,9 +739,9 @@ const CASES = [
           "Débit expiratoire de pointe théorique", name);
         await audit(browser, `the app kept by ${name}`);
         // The footer's link to the accessibility statement, under its own policy and the server's.
-        assert.equal(await browser.run(() => document.querySelector("footer a").textContent),
-          `Accessibilité : ${declaredConformity()}`);
-        await browser.click("footer a");
+        assert.equal(await browser.run((link) => document.querySelector(link).textContent, STATEMENT_LINK),
+          `Accessibilité\u00a0: ${declaredConformity()}`);
+        await browser.click(STATEMENT_LINK);
         await until(async () => await browser.run(() => document.getElementById("etat")?.textContent) ===
           declaredConformity(), `${name}: the accessibility statement`);
         await audit(browser, `the accessibility statement on ${name}`);
@@ -733,7 +753,7 @@ const CASES = [
         await consultsTheWorkedExample(browser, name);
         await refusedNothing(browser, name);
         // Offline, the statement's link says that the statement is read online.
-        await browser.click("footer a");
+        await browser.click(STATEMENT_LINK);
         await until(async () => (await browser.run(() => document.querySelector("main")?.textContent))
           ?.includes("La déclaration d’accessibilité se lit en ligne"), `${name}: the statement's link offline`);
         await audit(browser, `the statement's link offline on ${name}`);
@@ -782,27 +802,33 @@ const CASES = [
     "with a network the server answers and the device keeps its build again; the line says why the app is not " +
     "kept", ENGINES, () => withApp(async (browser, server) => {
     await appServedBy(browser, server.url, VERSION);
-    const replace = (files) => browser.run(async (urls) => {
-      const [name] = (await caches.keys()).filter((cache) => cache.startsWith("dep-"));
-      await Promise.all(urls.map(async (url) => (await caches.open(name)).put(url,
-        new Response("<!DOCTYPE html><title>Remplacée</title><p>Remplacée</p>", { headers: { "Content-Type": "text/html" } }))));
-    }, files.map((file) => `${server.url}${file}`));
-    await browser.open(server.urlOf("/login/")); // a page of another application of the host
+    const changed = (file) => `${NOT_KEPT}${file}\u00a0: le fichier gardé sur cet appareil a été modifié`;
+    // Offline, nothing keeps the files again: `files` replaced in the cache, as
+    // any page of the origin may do, until the worker sees it.
+    const replace = async (files) => {
+      await server.stop();
+      await browser.reload();
+      await awaiting(browser, "answer");
+      await until(async () => (await browser.run(async (urls) => {
+        const [name] = (await caches.keys()).filter((cache) => cache.startsWith("dep-"));
+        await Promise.all(urls.map(async (url) => (await caches.open(name)).put(url, new Response(
+          "<!DOCTYPE html><title>Remplacée</title><p>Remplacée</p>", { headers: { "Content-Type": "text/html" } }))));
+        navigator.serviceWorker.controller.postMessage("state");
+        return document.getElementById("offline").textContent;
+      }, files.map((file) => `${server.url}${file}`))) === changed(files[0]), `${files} replaced in the cache`);
+    };
     await replace(["index.html", "icon-192.png"]);
-    await server.stop();
     await browser.open(server.url).catch(() => null);
-    // Whatever the browser shows in place of the page, once it has left the other page.
-    const failure = await until(() => browser.run((left) => location.href !== left &&
-      `${location.href} ${document.documentElement.textContent}`, server.urlOf("/login/")), "the browser's own failure");
+    const failure = await until(() => browser.run(() => document.getElementById("transcript") === null &&
+      `${location.href} ${document.documentElement.textContent}`), "the browser's own failure");
     assert.doesNotMatch(failure, /Remplacée/);
     await server.start();
     await open(browser, server.url);
     await lineSays(browser, KEPT); // the build's files kept again
-    await browser.open(server.urlOf("/login/"));
     await replace(["icon-192.png"]);
-    await server.stop();
-    await open(browser, server.url);
-    await lineSays(browser, `${NOT_KEPT}icon-192.png\u00a0: le fichier gardé sur cet appareil a été modifié`);
+    await browser.reload();
+    await awaiting(browser, "answer");
+    await lineSays(browser, changed("icon-192.png"));
   })],
 
   ["a header changed on the server reaches a device that keeps the app within two visits", ENGINES,
@@ -824,11 +850,13 @@ const CASES = [
   ["when the browser has evicted what the app kept, the line says so, and the next visit with a network keeps " +
     "it again", ENGINES, () => withApp(async (browser, server) => {
     await appServedBy(browser, server.url, VERSION);
-    await browser.run(async () => {
+    // Until no refresh of the last visit keeps the files again.
+    const gone = `${NOT_KEPT}les fichiers de l’application ne sont plus gardés sur cet appareil`;
+    await until(async () => await browser.run(async () => {
       await Promise.all((await caches.keys()).map((name) => caches.delete(name)));
-      navigator.serviceWorker.controller.postMessage("kept?"); // as the page asks when it opens
-    });
-    await lineSays(browser, `${NOT_KEPT}les fichiers de l’application ne sont plus gardés sur cet appareil`);
+      navigator.serviceWorker.controller.postMessage("state"); // as the page asks when it opens
+      return document.getElementById("offline").textContent;
+    }) === gone, "the line on what the browser evicted");
     await browser.reload();
     await lineSays(browser, KEPT);
     await server.stop();
