@@ -1,0 +1,145 @@
+#!/usr/bin/env python3
+"""dep.exe installed by its Windows Installer package, as a hospital's IT
+deploys it, under Wine.
+
+Usage: installer_test.py WINE DEP_EXE
+DEP_EXE is dep.exe as it ships. The packages come from the environment:
+DEP_MSI, DEP_NEXT_MSI, the same built at a higher version, and
+DEP_SIGNED_MSI, the package signed.
+"""
+
+import glob
+import os
+import re
+import shutil
+import subprocess
+import sys
+import tempfile
+import unittest
+
+sys.path.insert(0, os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
+import dep_test  # noqa: E402
+
+WINE = ""
+DEP = ""
+
+
+class Installer(unittest.TestCase):
+    """The Windows Installer package as a hospital's IT deploys it, silently,
+    with msiexec, in a fresh Wine prefix that the tests share: each test
+    starts and ends with nothing of dep installed."""
+
+    FOLDER = "C:\\Program Files\\dep"
+    FILES = ["LICENCES-TIERCES.txt", "LICENSE.txt", "LISEZMOI.txt", "dep.exe"]
+    # The user's value that keeps the Start-menu entry's component.
+    START_MENU_KEY = "HKCU\\Software\\dep"
+    # msiexec's 1603, "a fatal error", as a POSIX exit status.
+    REFUSED = 1603 % 256
+
+    @classmethod
+    def setUpClass(cls):
+        cls.prefix = tempfile.mkdtemp(prefix="dep-wine-")
+        cls.env = dict(os.environ, WINEPREFIX=cls.prefix, WINEDEBUG="-all",
+                       WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d")
+        cls.wineserver = shutil.which("wineserver", path=os.path.dirname(WINE)) or "wineserver"
+        # Wine's server and services, detached from the test's output, which
+        # they would otherwise hold open.
+        for command in ([cls.wineserver, "-p"], [WINE, "wineboot", "-i"]):
+            subprocess.run(command, env=cls.env, check=True, stdin=subprocess.DEVNULL,
+                           stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        cls.package = os.environ["DEP_MSI"]
+        cls.next_package = os.environ["DEP_NEXT_MSI"]
+        cls.signed_package = os.environ["DEP_SIGNED_MSI"]
+
+    @classmethod
+    def tearDownClass(cls):
+        subprocess.run([cls.wineserver, "-k"], env=cls.env)
+        shutil.rmtree(cls.prefix, ignore_errors=True)
+
+    def setUp(self):
+        # Whatever a failed test left installed goes, for the next test.
+        for package in (self.next_package, self.package):
+            self.addCleanup(self.msiexec, "/x", package)
+
+    @staticmethod
+    def version(package):
+        return re.fullmatch(r"dep-(.+)-x64\.msi", os.path.basename(package)).group(1)
+
+    def unix(self, windows_path):
+        return os.path.join(self.prefix, "drive_c", *windows_path[3:].split("\\"))
+
+    def msiexec(self, action, package):
+        return subprocess.run([WINE, "msiexec", action, package, "/qn"], env=self.env,
+                              stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
+                              timeout=60).returncode
+
+    def entries(self):
+        """The installed applications named dep: each entry's values."""
+        listing = subprocess.run(
+            [WINE, "reg", "query", "HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall", "/s"],
+            env=self.env, capture_output=True, check=True).stdout.decode("utf-8", "replace")
+        entries = [dict(re.findall(r"^    (\S+)    REG_\w+ *(.*?)\r?$", key, re.M)) for key in listing.split("HKEY_")]
+        return [entry for entry in entries if entry.get("DisplayName") == "dep"]
+
+    def shortcuts(self):
+        # Wine puts a package's Start-menu entries in the user's Start menu
+        # even for the whole machine, where Windows puts them in ProgramData.
+        menus = ["ProgramData", os.path.join("users", "*", "AppData", "Roaming")]
+        return [link for menu in menus for link in glob.glob(os.path.join(
+            self.prefix, "drive_c", menu, "Microsoft", "Windows", "Start Menu", "Programs", "dep.lnk"))]
+
+    def registry_key(self, key):
+        """Whether the registry `key` exists."""
+        return subprocess.run([WINE, "reg", "query", key], env=self.env, capture_output=True).returncode == 0
+
+    def leftovers(self):
+        folder = self.unix(self.FOLDER)
+        return ([folder] if os.path.exists(folder) else []) + self.shortcuts() + [
+            f"installed application {entry.get('DisplayVersion')}" for entry in self.entries()] + (
+            [self.START_MENU_KEY] if self.registry_key(self.START_MENU_KEY) else [])
+
+    def assert_installed(self, version):
+        self.assertEqual(sorted(os.listdir(self.unix(self.FOLDER))), self.FILES)
+        with open(DEP, "rb") as shipped, open(self.unix(self.FOLDER + "\\dep.exe"), "rb") as installed:
+            self.assertEqual(installed.read(), shipped.read())
+        [entry] = self.entries()
+        self.assertEqual((entry["DisplayVersion"], entry["Publisher"]), (version, "dep developers"))
+        self.assertTrue(self.registry_key(self.START_MENU_KEY))
+        # The shortcut's target, a local path, and its working folder, a wide string.
+        [shortcut] = self.shortcuts()
+        with open(shortcut, "rb") as link:
+            data = link.read()
+        self.assertIn(f"{self.FOLDER}\\dep.exe\0".encode(), data)
+        self.assertIn(f"{self.FOLDER}\\".encode("utf-16-le"), data)
+
+    def test_installs_for_the_whole_machine_and_is_removed_without_a_trace(self):
+        for package in (self.package, self.signed_package):
+            self.assertEqual(self.leftovers(), [], package)
+            self.assertEqual(self.msiexec("/i", package), 0, package)
+            self.assert_installed(self.version(package))
+            status, out, err = dep_test.run_piped(b"H\n42\n178\n480\n", program=self.FOLDER + "\\dep.exe",
+                                                  env=self.env)
+            self.assertEqual((out, err, status), (dep_test.shown(dep_test.readme("piped-output")), b"", 0), package)
+            self.assertEqual(self.msiexec("/x", package), 0, package)
+            self.assertEqual(self.leftovers(), [], package)
+
+    def test_a_newer_package_replaces_the_installed_one_and_an_older_one_is_refused(self):
+        self.assertEqual(self.leftovers(), [])
+        self.assertEqual(self.msiexec("/i", self.package), 0)
+        self.assertEqual(self.msiexec("/i", self.next_package), 0)
+        self.assert_installed(self.version(self.next_package))
+        self.assertEqual(self.msiexec("/i", self.package), self.REFUSED)
+        self.assert_installed(self.version(self.next_package))
+        # What Windows says then (Wine shows no message when installing silently).
+        refusal = subprocess.run(["msiinfo", "export", self.package, "LaunchCondition"],
+                                 capture_output=True, check=True).stdout.decode()
+        self.assertIn("Une version plus récente de dep est déjà installée", refusal)
+        self.assertEqual(self.msiexec("/x", self.next_package), 0)
+        self.assertEqual(self.leftovers(), [])
+
+
+if __name__ == "__main__":
+    WINE, DEP = sys.argv[1], sys.argv[2]
+    dep_test.WINE = WINE  # dep_test runs the installed dep.exe
+    del sys.argv[1:3]
+    unittest.main(verbosity=2)
