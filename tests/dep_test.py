@@ -50,6 +50,11 @@ def manual_error_lines():
         return [line.rstrip("\n") for line in page if line.startswith("dep: ")]
 
 
+def runs_here(where):
+    """Whether a row whose platforms are `where` runs in this run."""
+    return ("wine" if WINE else "native") in where
+
+
 def shown(text):
     """`text` as the program writes it: dep.exe ends its lines with CR LF."""
     return (text.replace("\n", "\r\n") if WINE else text).encode()
@@ -154,7 +159,7 @@ class Piped(unittest.TestCase):
              False, None, re.compile(rf"^{output_failure}: [^\r\n]+\r\n$".encode()), 1),
         ]
         for name, where, kind, answers, ends, out, err, status in rows:
-            if ("wine" if WINE else "native") not in where:
+            if not runs_here(where):
                 continue
             with self.subTest(name), console(kind) as streams:
                 got_status, got_out, got_err = run_piped(answers, ends, **streams)
@@ -227,8 +232,7 @@ class Terminal:
                 while True:
                     _, status = os.waitpid(child, os.WUNTRACED | os.WCONTINUED)
                     if os.WIFEXITED(status) or os.WIFSIGNALED(status):
-                        os._exit(os.waitstatus_to_exitcode(status) % 256 if os.WIFEXITED(status)
-                                 else 128 + os.WTERMSIG(status))
+                        os._exit(os.WEXITSTATUS(status) if os.WIFEXITED(status) else 128 + os.WTERMSIG(status))
             finally:
                 os._exit(126)
         os.close(report)
@@ -402,7 +406,7 @@ class OnATerminal(unittest.TestCase):
             ("SIGTERM", native, b"", signal.SIGTERM, 128 + signal.SIGTERM, ""),
         ]
         for name, where, ahead, key, code, echo in rows:
-            if ("wine" if WINE else "native") not in where:
+            if not runs_here(where):
                 continue
             with self.subTest(name):
                 session = self.consult(ahead)
