@@ -2,7 +2,7 @@
    the same bytes as dep, with nothing computed. */
 #include <stdio.h>
 
-static const char kOutput[] =
+static const char OUTPUT[] =
     "Le patient est il un (H)omme , une (F)emme ou un (E)nfant ? \n"
     "Quel est l age de l individu ? l age le plus proche est 45 ans\n"
     "\nQuel est la taille l individu ? (en cm) la taille la plus proche est 175\n"
@@ -14,6 +14,6 @@ int main(void) {
   char input[64];
   while (fread(input, 1, sizeof input, stdin) > 0) {
   }
-  (void)fwrite(kOutput, 1, sizeof kOutput - 1, stdout);
+  (void)fwrite(OUTPUT, 1, sizeof OUTPUT - 1, stdout);
   return 0;
 }

@@ -66,8 +66,8 @@ int main(int argc, char** argv) {
   }
   Command program{arguments[3], arguments[2]};
   Command baseline{arguments[4], arguments[2]};
-  constexpr int kWarmUpRuns = 20;
-  for (int i = 0; i < kWarmUpRuns; ++i) {
+  constexpr int warm_up_runs = 20;
+  for (int i = 0; i < warm_up_runs; ++i) {
     run_once(program);
     run_once(baseline);
   }

@@ -17,9 +17,9 @@ constexpr bool is_digit(int byte) { return byte >= '0' && byte <= '9'; }
 }  // namespace
 
 int Console::next_byte(Reading reading) {
-  if (pushed_back_ != kNothingPushedBack) {
+  if (pushed_back_ != NOTHING_PUSHED_BACK) {
     const int byte = pushed_back_;
-    pushed_back_ = kNothingPushedBack;
+    pushed_back_ = NOTHING_PUSHED_BACK;
     return byte;
   }
   return get_byte(reading);
@@ -41,7 +41,7 @@ bool Console::read_int(std::int32_t& value) {
     byte = next_byte(Reading::Number);
   }
   if (!is_digit(byte)) {
-    if (byte != kEndOfInput) {
+    if (byte != END_OF_INPUT) {
       push_back(byte);
     }
     return false;
@@ -59,7 +59,7 @@ bool Console::read_int(std::int32_t& value) {
     }
     byte = next_byte(Reading::Number);
   }
-  if (byte != kEndOfInput) {
+  if (byte != END_OF_INPUT) {
     push_back(byte);
   }
   if (negative) {

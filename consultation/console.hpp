@@ -11,7 +11,7 @@ namespace dep {
 class Console {
  public:
   /// What read_char returns once the input is exhausted.
-  static constexpr int kEndOfInput = -1;
+  static constexpr int END_OF_INPUT = -1;
 
   /// What the dialogue is reading when it asks for the next byte: a character
   /// (the category's letter) or a number. A console may fit its input to it.
@@ -28,7 +28,7 @@ class Console {
   void write(std::string_view text) { put(text); }
 
   /// The next input byte (0 … 255) whatever it is, blank and line end
-  /// included, or kEndOfInput.
+  /// included, or END_OF_INPUT.
   int read_char();
 
   /// Reads a decimal integer: skips blanks and line ends, takes an optional
@@ -48,15 +48,15 @@ class Console {
  private:
   virtual void put(std::string_view text) = 0;
   virtual void flush() = 0;
-  /// Next byte of the input, or kEndOfInput.
+  /// Next byte of the input, or END_OF_INPUT.
   virtual int get_byte(Reading reading) = 0;
   virtual void await_key() = 0;
 
   int next_byte(Reading reading);
   void push_back(int byte) { pushed_back_ = byte; }
 
-  static constexpr int kNothingPushedBack = -2;
-  int pushed_back_ = kNothingPushedBack;
+  static constexpr int NOTHING_PUSHED_BACK = -2;
+  int pushed_back_ = NOTHING_PUSHED_BACK;
 };
 
 }  // namespace dep

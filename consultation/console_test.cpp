@@ -8,8 +8,8 @@
 namespace dep {
 namespace {
 
-constexpr std::int32_t kMin = std::numeric_limits<std::int32_t>::min();
-constexpr std::int32_t kMax = std::numeric_limits<std::int32_t>::max();
+constexpr std::int32_t LOWEST = std::numeric_limits<std::int32_t>::min();
+constexpr std::int32_t HIGHEST = std::numeric_limits<std::int32_t>::max();
 
 TEST(ConsoleReadChar, TakesEveryByteInTurnThenReportsTheEnd) {
   MemoryConsole console(std::string_view("a \n\xff", 4));
@@ -17,8 +17,8 @@ TEST(ConsoleReadChar, TakesEveryByteInTurnThenReportsTheEnd) {
   EXPECT_EQ(console.read_char(), ' ');
   EXPECT_EQ(console.read_char(), '\n');
   EXPECT_EQ(console.read_char(), 0xff);  // a byte, never a negative char
-  EXPECT_EQ(console.read_char(), Console::kEndOfInput);
-  EXPECT_EQ(console.read_char(), Console::kEndOfInput);
+  EXPECT_EQ(console.read_char(), Console::END_OF_INPUT);
+  EXPECT_EQ(console.read_char(), Console::END_OF_INPUT);
 }
 
 TEST(ConsoleReadInt, SkipsBlanksAndLineEndsAndTakesAnOptionalSign) {
@@ -78,7 +78,7 @@ TEST(ConsoleReadInt, FailsWithoutDigitsAndKeepsTheValue) {
     std::int32_t value = 33;
     EXPECT_FALSE(console.read_int(value));
     EXPECT_EQ(value, 33);
-    EXPECT_EQ(console.read_char(), Console::kEndOfInput);
+    EXPECT_EQ(console.read_char(), Console::END_OF_INPUT);
   }
 }
 
@@ -88,20 +88,20 @@ TEST(ConsoleReadInt, SaturatesBeyondTheRangeAndConsumesAllDigits) {
       "-00000000000000000000012 000000000000000000002147483647");
   std::int32_t value = 0;
   EXPECT_TRUE(console.read_int(value));
-  EXPECT_EQ(value, kMax);
+  EXPECT_EQ(value, HIGHEST);
   EXPECT_TRUE(console.read_int(value));
-  EXPECT_EQ(value, kMax);
+  EXPECT_EQ(value, HIGHEST);
   EXPECT_TRUE(console.read_int(value));
-  EXPECT_EQ(value, kMin);
+  EXPECT_EQ(value, LOWEST);
   EXPECT_TRUE(console.read_int(value));
-  EXPECT_EQ(value, kMin);
+  EXPECT_EQ(value, LOWEST);
   EXPECT_TRUE(console.read_int(value));
-  EXPECT_EQ(value, kMax);
+  EXPECT_EQ(value, HIGHEST);
   EXPECT_EQ(console.read_char(), 'x');
   EXPECT_TRUE(console.read_int(value));
   EXPECT_EQ(value, -12);  // leading zeros are no overflow
   EXPECT_TRUE(console.read_int(value));
-  EXPECT_EQ(value, kMax);
+  EXPECT_EQ(value, HIGHEST);
 }
 
 }  // namespace

@@ -12,15 +12,15 @@
 namespace dep {
 namespace {
 
-constexpr const char* kCategoryQuestion =
+constexpr const char* CATEGORY_QUESTION =
     "Le patient est il un (H)omme , une (F)emme ou un (E)nfant ? ";
-constexpr const char* kAgeQuestion = "Quel est l age de l individu ? ";
-constexpr const char* kAdultHeightQuestion = "\n\nQuel est la taille l individu ? (en cm) ";
-constexpr const char* kChildHeightQuestion =
+constexpr const char* AGE_QUESTION = "Quel est l age de l individu ? ";
+constexpr const char* ADULT_HEIGHT_QUESTION = "\n\nQuel est la taille l individu ? (en cm) ";
+constexpr const char* CHILD_HEIGHT_QUESTION =
     "Quel est la taille de l enfant ? (de 6 a 15 ans , en cm) ";
-constexpr const char* kMeasurementQuestion =
+constexpr const char* MEASUREMENT_QUESTION =
     "\nEntrez le resultat du test DEP effectue sur le patient (0 pour quitter) ";
-constexpr const char* kChildValueLead = "\n \n ";
+constexpr const char* CHILD_VALUE_LEAD = "\n \n ";
 
 /// Writes one printf-formatted line. Every line of the dialogue fits the
 /// buffer many times over; a formatting failure writes nothing.
@@ -55,10 +55,10 @@ std::optional<PatientCategory> category_of(int answer) {
 /// Asks until a valid letter comes; nothing when the input ends first.
 std::optional<PatientCategory> ask_category(Console& console) {
   for (;;) {
-    console.write(kCategoryQuestion);
+    console.write(CATEGORY_QUESTION);
     const int answer = console.read_char();
     console.write("\n");
-    if (answer == Console::kEndOfInput) {
+    if (answer == Console::END_OF_INPUT) {
       return std::nullopt;
     }
     if (const auto category = category_of(answer)) {
@@ -69,13 +69,13 @@ std::optional<PatientCategory> ask_category(Console& console) {
 
 std::int32_t adult_theoretical_value(Console& console, PatientCategory category) {
   std::int32_t age = 0;
-  console.write(kAgeQuestion);
+  console.write(AGE_QUESTION);
   console.read_int(age);
   const AgeSnap age_snap = snap_age(age);
   console.write(age_snap.note);
 
   std::int32_t height = 0;
-  console.write(kAdultHeightQuestion);
+  console.write(ADULT_HEIGHT_QUESTION);
   console.read_int(height);
   const HeightSnap height_snap = snap_adult_height(category, height);
   console.write(height_snap.note);
@@ -88,14 +88,14 @@ std::int32_t adult_theoretical_value(Console& console, PatientCategory category)
 
 std::int32_t child_theoretical_value(Console& console) {
   std::int32_t height = 0;
-  console.write(kChildHeightQuestion);
+  console.write(CHILD_HEIGHT_QUESTION);
   console.read_int(height);
   const HeightSnap snap = snap_child_height(height);
   if (snap.has_note()) {
     console.write(snap.note);
   }
   const std::int32_t value = child_pef(snap.index);
-  console.write(kChildValueLead);
+  console.write(CHILD_VALUE_LEAD);
   print(console, "La valeur theorique de la DEP est %d", value);
   return value;
 }
@@ -113,7 +113,7 @@ void run_consultation(Console& console) {
 
   // An unreadable measurement keeps the preset 0, which ends the run like a 0.
   std::int32_t measured = 0;
-  console.write(kMeasurementQuestion);
+  console.write(MEASUREMENT_QUESTION);
   console.read_int(measured);
   if (measured == 0) {
     return;

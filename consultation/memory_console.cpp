@@ -5,7 +5,7 @@ namespace dep {
 int MemoryConsole::get_byte(Reading reading) {
   if (position_ >= input_.size()) {
     ++end_reads_;
-    return kEndOfInput;
+    return END_OF_INPUT;
   }
   if (position_ == 0 || input_[position_ - 1] == '\n') {
     line_readings_.push_back(reading);

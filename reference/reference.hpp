@@ -67,7 +67,7 @@ struct AgePlace {
 }
 
 [[nodiscard]] constexpr std::size_t adult_cell(int row, int column) noexcept {
-  return static_cast<std::size_t>(row) * kAdultTableColumns + static_cast<std::size_t>(column);
+  return static_cast<std::size_t>(row) * ADULT_TABLE_COLUMNS + static_cast<std::size_t>(column);
 }
 
 }  // namespace detail

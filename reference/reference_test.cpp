@@ -11,8 +11,8 @@
 namespace dep {
 namespace {
 
-constexpr std::int32_t kMin = std::numeric_limits<std::int32_t>::min();
-constexpr std::int32_t kMax = std::numeric_limits<std::int32_t>::max();
+constexpr std::int32_t LOWEST = std::numeric_limits<std::int32_t>::min();
+constexpr std::int32_t HIGHEST = std::numeric_limits<std::int32_t>::max();
 
 // One line of the published age mapping: the ages that take a row alone and
 // the ages that average it with the row above. An empty range has lo > hi.
@@ -23,10 +23,10 @@ struct AgeRange {
   std::int32_t blend_lo, blend_hi;
 };
 
-constexpr std::int32_t kFar = 1000;  // stands for "and below" / "and above"
+constexpr std::int32_t BEYOND = 1000;  // stands for "and below" / "and above"
 
-constexpr std::array<AgeRange, 15> kAgeMapping{{
-    {15, 0, -kFar, 16, 1, 0},
+constexpr std::array<AgeRange, 15> AGE_MAPPING{{
+    {15, 0, -BEYOND, 16, 1, 0},
     {20, 1, 19, 21, 17, 18},
     {25, 2, 24, 26, 22, 23},
     {30, 3, 29, 31, 27, 28},
@@ -40,7 +40,7 @@ constexpr std::array<AgeRange, 15> kAgeMapping{{
     {70, 11, 69, 71, 67, 68},
     {75, 12, 74, 76, 72, 73},
     {80, 13, 79, 81, 77, 78},
-    {85, 14, 84, kFar, 82, 83},
+    {85, 14, 84, BEYOND, 82, 83},
 }};
 
 std::string age_note(std::int32_t reference) {
@@ -50,7 +50,7 @@ std::string age_note(std::int32_t reference) {
 TEST(AgeSnapping, EveryAgeFromMinus5To130FollowsThePublishedMapping) {
   for (std::int32_t age = -5; age <= 130; ++age) {
     int matches = 0;
-    for (const AgeRange& range : kAgeMapping) {
+    for (const AgeRange& range : AGE_MAPPING) {
       const bool alone = age >= range.alone_lo && age <= range.alone_hi;
       const bool blended = age >= range.blend_lo && age <= range.blend_hi;
       if (!alone && !blended) {
@@ -80,12 +80,12 @@ TEST(AgeSnapping, NearTheEndsOfTheAxis) {
 }
 
 TEST(AgeSnapping, AnyIntegerIsPlacedOnAnEndOfTheAxis) {
-  for (const std::int32_t age : {0, -1, -100, kMin}) {
+  for (const std::int32_t age : {0, -1, -100, LOWEST}) {
     EXPECT_EQ(snap_age(age).row, 0) << age;
     EXPECT_FALSE(snap_age(age).blend_with_previous) << age;
     EXPECT_EQ(snap_age(age).note, "l age le plus proche est 15 ans") << age;
   }
-  for (const std::int32_t age : {86, 120, 1000000, kMax}) {
+  for (const std::int32_t age : {86, 120, 1000000, HIGHEST}) {
     EXPECT_EQ(snap_age(age).row, 14) << age;
     EXPECT_FALSE(snap_age(age).blend_with_previous) << age;
     EXPECT_EQ(snap_age(age).note, "l age le plus proche est 85 ans") << age;
@@ -118,17 +118,17 @@ void expect_adult_mapping(PatientCategory category, const std::vector<HeightRang
 }
 
 TEST(AdultHeightSnapping, EveryManHeightFrom0To300FollowsThePublishedMapping) {
-  expect_adult_mapping(PatientCategory::Man, {{-kFar, 163, 160, 0},
+  expect_adult_mapping(PatientCategory::Man, {{-BEYOND, 163, 160, 0},
                                               {164, 171, 167, 1},
                                               {172, 179, 175, 2},
                                               {180, 186, 183, 3},
-                                              {187, kFar, 190, 4}});
+                                              {187, BEYOND, 190, 4}});
 }
 
 TEST(AdultHeightSnapping, EveryWomanHeightFrom0To300FollowsThePublishedMapping) {
   expect_adult_mapping(
       PatientCategory::Woman,
-      {{-kFar, 156, 152, 0}, {157, 163, 160, 1}, {164, 171, 167, 2}, {172, kFar, 175, 3}});
+      {{-BEYOND, 156, 152, 0}, {157, 163, 160, 1}, {164, 171, 167, 2}, {172, BEYOND, 175, 3}});
 }
 
 TEST(AdultHeightSnapping, MidwayGoesDownAndExtremesTakeTheEnds) {
@@ -137,12 +137,12 @@ TEST(AdultHeightSnapping, MidwayGoesDownAndExtremesTakeTheEnds) {
   EXPECT_EQ(snap_adult_height(PatientCategory::Woman, 156).index, 0);  // 152, not 160
   EXPECT_EQ(snap_adult_height(PatientCategory::Woman, 172).index, 3);
   EXPECT_EQ(snap_adult_height(PatientCategory::Man, 150).note, "la taille la plus proche est 160");
-  for (const std::int32_t height : {-1, kMin}) {
+  for (const std::int32_t height : {-1, LOWEST}) {
     EXPECT_EQ(snap_adult_height(PatientCategory::Man, height).index, 0);
     EXPECT_EQ(snap_adult_height(PatientCategory::Woman, height).index, 0);
   }
-  EXPECT_EQ(snap_adult_height(PatientCategory::Man, kMax).index, 4);
-  EXPECT_EQ(snap_adult_height(PatientCategory::Woman, kMax).index, 3);
+  EXPECT_EQ(snap_adult_height(PatientCategory::Man, HIGHEST).index, 4);
+  EXPECT_EQ(snap_adult_height(PatientCategory::Woman, HIGHEST).index, 3);
   EXPECT_EQ(snap_adult_height(PatientCategory::Woman, 200).note,
             "la taille la plus proche est 175");
   // A man and a woman on the same reference height read the same note.
@@ -183,8 +183,8 @@ TEST(ChildHeightSnapping, BoundariesAndExtremes) {
   EXPECT_FALSE(snap_child_height(180).has_note());
   EXPECT_EQ(snap_child_height(99).note, "La taille la plus proche est 100 cm");
   EXPECT_EQ(snap_child_height(181).note, "La taille la plus proche est 180 cm");
-  EXPECT_EQ(snap_child_height(kMin).index, 0);
-  EXPECT_EQ(snap_child_height(kMax).index, 16);
+  EXPECT_EQ(snap_child_height(LOWEST).index, 0);
+  EXPECT_EQ(snap_child_height(HIGHEST).index, 16);
 }
 
 }  // namespace

@@ -21,10 +21,10 @@ inline constexpr std::array<std::int32_t, 4> WOMEN_HEIGHT_GRID{152, 160, 167, 17
 inline constexpr std::array<std::int32_t, 17> CHILD_HEIGHT_GRID{
     100, 105, 110, 115, 120, 125, 130, 135, 140, 145, 150, 155, 160, 165, 170, 175, 180};
 
-inline constexpr std::size_t kAdultTableColumns = 5;
+inline constexpr std::size_t ADULT_TABLE_COLUMNS = 5;
 
 /// 15 age rows × 5 height columns, row by row: cell (r, c) is element r·5 + c.
-using AdultPefTable = std::array<std::int32_t, AGE_GRID.size() * kAdultTableColumns>;
+using AdultPefTable = std::array<std::int32_t, AGE_GRID.size() * ADULT_TABLE_COLUMNS>;
 
 /// Theoretical peak expiratory flow of men (L/min).
 inline constexpr AdultPefTable MEN_PEF{

@@ -14,7 +14,7 @@ namespace {
 // The reference tables as published, one row per line: the row's key (an age
 // or a height), then its values. Parsed here so that every cell of the
 // program's tables is checked against an independent copy.
-constexpr std::string_view kPublishedMen = R"(
+constexpr std::string_view PUBLISHED_MEN = R"(
 15 | 530 | 542 | 555 | 566 | 577
 20 | 570 | 580 | 588 | 600 | 612
 25 | 594 | 606 | 617 | 628 | 638
@@ -32,7 +32,7 @@ constexpr std::string_view kPublishedMen = R"(
 85 | 462 | 470 | 480 | 490 | 500
 )";
 
-constexpr std::string_view kPublishedWomen = R"(
+constexpr std::string_view PUBLISHED_WOMEN = R"(
 15 | 441 | 453 | 464 | 474 | 0
 20 | 460 | 472 | 483 | 494 | 0
 25 | 470 | 484 | 496 | 505 | 0
@@ -50,7 +50,7 @@ constexpr std::string_view kPublishedWomen = R"(
 85 | 360 | 365 | 374 | 380 | 0
 )";
 
-constexpr std::string_view kPublishedChildren = R"(
+constexpr std::string_view PUBLISHED_CHILDREN = R"(
 100 | 124
 105 | 146
 110 | 169
@@ -123,7 +123,7 @@ TEST(ReferenceTables, AxesAreThePublishedReferencePoints) {
 }
 
 TEST(ReferenceTables, EveryMenCellMatchesThePublishedTable) {
-  const auto rows = parse(kPublishedMen);
+  const auto rows = parse(PUBLISHED_MEN);
   ASSERT_EQ(rows.size(), 15U);
   for (int row = 0; row < 15; ++row) {
     const PublishedRow& published = rows[static_cast<std::size_t>(row)];
@@ -139,7 +139,7 @@ TEST(ReferenceTables, EveryMenCellMatchesThePublishedTable) {
 }
 
 TEST(ReferenceTables, EveryWomenCellMatchesThePublishedTable) {
-  const auto rows = parse(kPublishedWomen);
+  const auto rows = parse(PUBLISHED_WOMEN);
   ASSERT_EQ(rows.size(), 15U);
   for (int row = 0; row < 15; ++row) {
     const PublishedRow& published = rows[static_cast<std::size_t>(row)];
@@ -159,7 +159,7 @@ TEST(ReferenceTables, EveryWomenCellMatchesThePublishedTable) {
 }
 
 TEST(ReferenceTables, EveryChildCellMatchesThePublishedTable) {
-  const auto rows = parse(kPublishedChildren);
+  const auto rows = parse(PUBLISHED_CHILDREN);
   ASSERT_EQ(rows.size(), 17U);
   for (int index = 0; index < 17; ++index) {
     const PublishedRow& published = rows[static_cast<std::size_t>(index)];

@@ -3,7 +3,7 @@
 #include <cerrno>
 #include <cstdio>
 
-#include "terminal/key_press.hpp"
+#include "terminal/key_wait.hpp"
 
 namespace dep {
 namespace {
@@ -40,7 +40,7 @@ void StdioConsole::flush() {
 
 int StdioConsole::get_byte(Reading /*reading*/) {
   if (input_error_) {
-    return kEndOfInput;
+    return END_OF_INPUT;
   }
   errno = 0;
   const int byte = std::getchar();
@@ -50,7 +50,7 @@ int StdioConsole::get_byte(Reading /*reading*/) {
   if (std::ferror(stdin) != 0) {
     input_error_ = last_error();
   }
-  return kEndOfInput;
+  return END_OF_INPUT;
 }
 
 void StdioConsole::await_key() {

@@ -49,11 +49,12 @@ file(REMOVE_RECURSE ${package_work})
 set(cleanup "")
 
 # The other artefacts from the presets that build them, each in a folder of
-# its own and without its tests, which the presets' workflows run.
+# its own and without its tests and lint, which the presets' workflows run.
 foreach(preset windows web)
   message(STATUS "dist: building with preset ${preset}")
   run("configuring preset ${preset}" ${SOURCE_DIR}
-    ${CMAKE_COMMAND} --preset ${preset} -B ${work}/${preset} -DDEP_BUILD_TESTS=OFF)
+    ${CMAKE_COMMAND} --preset ${preset} -B ${work}/${preset} -DDEP_BUILD_TESTS=OFF
+      -DCMAKE_CXX_CLANG_TIDY= -DCMAKE_CXX_CPPCHECK=)
   run("building preset ${preset}" ${SOURCE_DIR} ${CMAKE_COMMAND} --build ${work}/${preset})
   run("packing preset ${preset}" ${work}/${preset}
     ${CMAKE_CPACK_COMMAND} --config ${work}/${preset}/CPackConfig.cmake)

@@ -78,7 +78,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     // The next byte is the first one the integer read did not take.
     const int next = console.read_char();
     if (position == text.size()) {
-      require(next == dep::Console::kEndOfInput, "nothing is left after the end");
+      require(next == dep::Console::END_OF_INPUT, "nothing is left after the end");
       break;
     }
     require(next == static_cast<unsigned char>(text[position]), "the stopping byte stays");

@@ -3,59 +3,42 @@
 version resource and the icon of dep.exe, the installer's tables under
 Windows Installer's validation rules (ICE38, ICE43, ICE57, ICE64, ICE80) as
 lintian checks a Debian package, the installer's summary, the notices of
-the third-party code dep.exe holds, and signing with a certificate.
+the third-party code dep.exe holds, signing with a certificate, and the ZIP
+against the installer.
 
-Usage: package_test.py SHIPPED_DIR MSI LINK_MAP VERSION EPOCH BUILD_INSTALLER...
+Usage: package_test.py SHIPPED_DIR MSI LINK_MAP VERSION EPOCH RC WINDRES CPACK CPACK_CONFIG
+  BUILD_INSTALLER...
 SHIPPED_DIR holds the files as the ZIP and the installer ship them, MSI is
-the installer, LINK_MAP the linker's map of dep.exe, BUILD_INSTALLER... the
-command that builds the installer (without its version and output).
-DEP_SIGNED_MSI in the environment names where the installer signed with a
-throwaway certificate is written, for the tests under Wine.
+the installer, LINK_MAP the linker's map of dep.exe, RC the resource script
+dep.exe was built from, WINDRES the resource compiler, CPACK and
+CPACK_CONFIG CPack and the build's configuration of it, BUILD_INSTALLER... the command that builds the
+installer (without its version and output). DEP_SIGNED_MSI in the
+environment names where the installer signed with a throwaway certificate is
+written, for the tests under Wine.
 """
 
+import codecs
+import glob
 import os
 import re
 import shutil
-import struct
 import subprocess
 import sys
 import tempfile
 import time
 import unittest
+import zipfile
 
-SHIPPED = MSI = LINK_MAP = VERSION = EPOCH = ""
+SHIPPED = MSI = LINK_MAP = VERSION = EPOCH = RC = WINDRES = CPACK = CPACK_CONFIG = ""
 BUILD_INSTALLER = []
 SIGN = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "cmake", "scripts", "sign.sh")
 
-FRENCH = 1036
-DESCRIPTION = "dep : débit expiratoire de pointe théorique"
+# The language dep for Windows speaks: French (France), as Windows numbers it.
+FRENCH = 0x040C
 
 
 def run(*command, **options):
     return subprocess.run(command, capture_output=True, check=True, **options).stdout
-
-
-def version_nodes(data, offset=0):
-    """The VS_VERSIONINFO nodes in `data` from `offset`: (key, value bytes,
-    children) each, as Windows lays them out (lengths, UTF-16 keys, 32-bit
-    alignment)."""
-    nodes = []
-    while offset + 6 <= len(data):
-        length, value_length, kind = struct.unpack_from("<HHH", data, offset)
-        if length == 0:
-            break
-        end = offset + length
-        key_end = data.index(b"\0\0", offset + 6)
-        while (key_end - offset) % 2:  # a UTF-16 NUL, on a unit's boundary
-            key_end = data.index(b"\0\0", key_end + 1)
-        key = data[offset + 6:key_end].decode("utf-16-le")
-        value_start = (key_end + 2 + 3) & ~3
-        size = value_length * 2 if kind == 1 else value_length  # text counts units
-        value = data[value_start:value_start + size]
-        children_start = (value_start + size + 3) & ~3
-        nodes.append((key, value, version_nodes(data[:end], children_start) if children_start < end else []))
-        offset = (end + 3) & ~3
-    return nodes
 
 
 def table(name):
@@ -63,40 +46,65 @@ def table(name):
     writes the streams of a table, such as the icons, into the current
     folder: a folder of its own)."""
     with tempfile.TemporaryDirectory() as folder:
-        lines = run("msiinfo", "export", os.path.abspath(MSI), name, cwd=folder).decode("cp1252").splitlines()
+        lines = run("msiinfo", "export", os.path.abspath(MSI), name, cwd=folder).decode("utf-8").splitlines()
     columns = lines[0].split("\t")
     return [dict(zip(columns, line.split("\t"))) for line in lines[3:] if line]
 
 
+def properties():
+    return {row["Property"]: row["Value"] for row in table("Property")}
+
+
+def summary(package):
+    return dict(re.findall(rb"^([A-Za-z ()]+): (.*)$", run("msiinfo", "suminfo", package), re.M))
+
+
+def version_values(script):
+    """The string values of a version resource's script, as windres reads
+    them: octal escapes and, after L, UTF-16 units."""
+    return {key: codecs.decode(value, "unicode_escape") if wide else value
+            for key, wide, value in re.findall(r'VALUE "(\w+)", (L?)"((?:[^"\\]|\\.)*)"', script)}
+
+
 class Resources(unittest.TestCase):
     """dep.exe's version resource and icon, as Explorer, the Start menu and
-    an inventory read them."""
+    an inventory read them: the resource script's, agreeing with the
+    installer's."""
 
-    def setUp(self):
-        self.exe = os.path.join(SHIPPED, "dep.exe")
+    @classmethod
+    def setUpClass(cls):
+        cls.exe = os.path.join(SHIPPED, "dep.exe")
+        # windres writes the resources back as a script.
+        cls.script = run(WINDRES, "-i", cls.exe, "-O", "rc").decode()
+        cls.strings = version_values(cls.script)
 
-    def test_the_version_resource_names_dep_in_french(self):
-        [(root, fixed, children)] = version_nodes(run("wrestool", "-x", "--raw", "--type=16", self.exe))
-        self.assertEqual(root, "VS_VERSION_INFO")
-        signature, _, file_ms, file_ls, product_ms, product_ls = struct.unpack_from("<6I", fixed)
-        self.assertEqual(signature, 0xFEEF04BD)
-        major, minor, patch = (int(part) for part in VERSION.split("."))
-        for most, least in ((file_ms, file_ls), (product_ms, product_ls)):
-            self.assertEqual((most >> 16, most & 0xFFFF, least >> 16, least & 0xFFFF), (major, minor, patch, 0))
-        blocks = {key: nodes for key, _, nodes in children}
-        [(language, _, strings)] = blocks["StringFileInfo"]
-        self.assertEqual(language, "040C04B0")
-        fields = {key: value.decode("utf-16-le").rstrip("\0") for key, value, _ in strings}
-        manufacturer = {row["Property"]: row["Value"] for row in table("Property")}["Manufacturer"]
-        self.assertEqual(fields, {
-            "CompanyName": manufacturer, "FileDescription": DESCRIPTION,
-            "FileVersion": f"{VERSION}.0", "InternalName": "dep",
-            "LegalCopyright": "Copyright (c) 2026 the dep developers, licence MIT",
-            "OriginalFilename": "dep.exe", "ProductName": "dep", "ProductVersion": f"{VERSION}.0"})
-        [(_, translation, _)] = blocks["VarFileInfo"]
-        self.assertEqual(struct.unpack("<HH", translation), (0x040C, 1200))
+    def test_the_version_strings_are_the_resource_scripts(self):
+        with open(RC, encoding="utf-8") as source:
+            self.assertEqual(self.strings, version_values(source.read()))
+        self.assertEqual(self.strings["OriginalFilename"], os.path.basename(self.exe))
+        self.assertEqual(self.strings["CompanyName"], properties()["Manufacturer"])
+
+    def test_the_versions_are_the_installers(self):
+        [program] = [row for row in table("File") if row["File"] == "dep.exe"]
+        self.assertTrue(program["Version"].startswith(properties()["ProductVersion"] + "."))
+        fixed = re.findall(r"^ *(FILE|PRODUCT)VERSION (\d+), (\d+), (\d+), (\d+)$", self.script, re.M)
+        self.assertEqual([".".join(numbers) for _, *numbers in fixed], [program["Version"]] * 2)
+        self.assertEqual((self.strings["FileVersion"], self.strings["ProductVersion"]), (program["Version"],) * 2)
+
+    def test_every_resource_is_in_the_language_the_installer_names(self):
+        language, code_page = (int(number, 0) for number in
+                               re.search(r'VALUE "Translation", (\w+), (\w+)', self.script).groups())
+        self.assertEqual(language, FRENCH)
+        self.assertIn(f'BLOCK "{language:04X}{code_page:04X}"', self.script)
         listing = run("wrestool", "--list", self.exe).decode()
-        self.assertEqual(set(re.findall(r"--language=(\d+)", listing)), {str(FRENCH)})
+        self.assertEqual(set(re.findall(r"--language=(\d+)", listing)), {str(language)})
+        [program] = [row for row in table("File") if row["File"] == "dep.exe"]
+        self.assertEqual(program["Language"], str(language))
+        self.assertEqual(summary(MSI)[b"Template"], f"x64;{language}".encode())
+
+    def test_the_summary_says_what_the_resource_says_in_the_packages_code_page(self):
+        self.assertEqual(summary(MSI)[b"Subject"], self.strings["FileDescription"].encode("cp1252"))
+        self.assertEqual(summary(MSI)[b"Author"], self.strings["CompanyName"].encode("cp1252"))
 
     def test_the_first_icon_is_the_apps_at_every_size_windows_shows(self):
         groups = re.findall(r"--type=14 --name=(\d+)", run("wrestool", "--list", self.exe).decode())
@@ -158,7 +166,7 @@ class InstallerRules(unittest.TestCase):
 
     def test_what_a_profile_holds_is_kept_by_the_users_registry(self):  # ICE38, ICE43, ICE57
         shortcuts = table("Shortcut")
-        self.assertEqual([row["Name"] for row in shortcuts], ["dep"])
+        self.assertEqual([row["Name"] for row in shortcuts], ["dep - débit expiratoire de pointe", "dep - mode d’emploi"])
         for shortcut in shortcuts:
             self.assertTrue(shortcut["Target"].startswith("["), "an advertised shortcut")
             self.assertTrue(self.hkcu_key_path(shortcut["Component_"]), shortcut["Shortcut"])
@@ -178,18 +186,11 @@ class InstallerRules(unittest.TestCase):
             if directory not in PROFILE_FOLDERS and self.in_profile(directory):
                 self.assertIn(directory, removed, directory)
 
-    def test_dep_exe_is_versioned_as_its_resource_says_and_shows_its_icon(self):
+    def test_dep_exe_is_versioned_and_the_installer_shows_its_icon(self):
         [program] = [row for row in table("File") if row["File"] == "dep.exe"]
-        self.assertEqual((program["Version"], program["Language"]), (f"{VERSION}.0", str(FRENCH)))
+        self.assertEqual(program["Version"], f"{VERSION}.0")
         self.assertNotIn("dep.exe", [row["File_"] for row in table("MsiFileHash")])
-        icon = {row["Property"]: row["Value"] for row in table("Property")}["ARPPRODUCTICON"]
-        self.assertIn(icon, [row["Name"] for row in table("Icon")])
-
-    def test_the_summary_is_written_in_the_packages_code_page(self):
-        summary = dict(re.findall(rb"^([A-Za-z ()]+): (.*)$", run("msiinfo", "suminfo", MSI), re.M))
-        self.assertEqual(summary[b"Subject"], DESCRIPTION.encode("cp1252"))
-        self.assertEqual(summary[b"Author"], b"dep developers")
-        self.assertEqual(summary[b"Template"], f"x64;{FRENCH}".encode())
+        self.assertIn(properties()["ARPPRODUCTICON"], [row["Name"] for row in table("Icon")])
 
     def test_the_package_code_changes_with_the_source_and_only_with_it(self):
         folder = tempfile.mkdtemp(prefix="dep-msi-")
@@ -204,8 +205,8 @@ class InstallerRules(unittest.TestCase):
             build = [f"-DWXS={wxs}" if argument.startswith("-DWXS=") else argument for argument in BUILD_INSTALLER]
             run(*build, f"-DVERSION={VERSION}", f"-DOUTPUT={package}", "-P",
                 os.path.join(os.path.dirname(SIGN), "build_installer.cmake"))
-            codes.append(re.search(rb"Revision number \(UUID\): (\S+)", run("msiinfo", "suminfo", package)).group(1))
-        shipped = re.search(rb"Revision number \(UUID\): (\S+)", run("msiinfo", "suminfo", MSI)).group(1)
+            codes.append(summary(package)[b"Revision number (UUID)"])
+        shipped = summary(MSI)[b"Revision number (UUID)"]
         self.assertEqual(codes[0], shipped)
         self.assertNotEqual(codes[1], shipped)
 
@@ -283,9 +284,11 @@ class Signing(unittest.TestCase):
         return certificate
 
     def sign(self, unsigned, signed, password="mot de passe"):
-        environment = dict(os.environ, DEP_SIGNING_PASSWORD=password)
-        return subprocess.run(["sh", SIGN, "osslsigncode", self.pkcs12, EPOCH, unsigned, signed],
-                              env=environment, capture_output=True)
+        password_file = self.path("password")
+        with open(password_file, "w") as file:
+            file.write(password + "\n")
+        return subprocess.run(["sh", SIGN, "osslsigncode", self.pkcs12, password_file, EPOCH, unsigned, signed],
+                              capture_output=True)
 
     def verified(self, signed, authority):
         return subprocess.run(["osslsigncode", "verify", "-CAfile", authority, "-in", signed],
@@ -312,14 +315,36 @@ class Signing(unittest.TestCase):
         unsigned = os.path.join(SHIPPED, "dep.exe")
         self.assertNotEqual(self.sign(unsigned, self.path("wrong.exe"), password="faux").returncode, 0)
         self.assertFalse(os.path.exists(self.path("wrong.exe")))
-        missing = subprocess.run(["sh", SIGN, "osslsigncode", self.pkcs12, EPOCH, unsigned, self.path("none.exe")],
-                                 env={k: v for k, v in os.environ.items() if k != "DEP_SIGNING_PASSWORD"},
-                                 capture_output=True)
+        missing = subprocess.run(["sh", SIGN, "osslsigncode", self.pkcs12, self.path("no-password"), EPOCH, unsigned,
+                                  self.path("none.exe")], capture_output=True)
         self.assertEqual(missing.returncode, 1)
-        self.assertIn(b"DEP_SIGNING_PASSWORD is not set", missing.stderr)
+        self.assertIn(b"cannot read the password file", missing.stderr)
+        self.assertFalse(os.path.exists(self.path("none.exe")))
+
+
+class Zip(unittest.TestCase):
+    """The ZIP, packed by CPack as the windows workflow packs it, holds what
+    the installer installs."""
+
+    def test_the_zip_holds_the_installers_files(self):
+        folder = tempfile.mkdtemp(prefix="dep-zip-")
+        self.addCleanup(shutil.rmtree, folder)
+        run(CPACK, "--config", CPACK_CONFIG, "-B", os.path.join(folder, "packed"))
+        [archive] = glob.glob(os.path.join(folder, "packed", "*.zip"))
+        with zipfile.ZipFile(archive) as packed:
+            zipped = {name: packed.read(name) for name in packed.namelist()}
+        run("msiextract", "-C", os.path.join(folder, "installed"), MSI)
+        installed = {}
+        for directory, _, names in os.walk(os.path.join(folder, "installed")):
+            for name in names:
+                with open(os.path.join(directory, name), "rb") as file:
+                    installed[name] = file.read()
+        self.assertEqual(zipped.keys(), installed.keys())
+        for name, data in zipped.items():
+            self.assertEqual(data, installed[name], name)
 
 
 if __name__ == "__main__":
-    SHIPPED, MSI, LINK_MAP, VERSION, EPOCH, *BUILD_INSTALLER = sys.argv[1:]
+    SHIPPED, MSI, LINK_MAP, VERSION, EPOCH, RC, WINDRES, CPACK, CPACK_CONFIG, *BUILD_INSTALLER = sys.argv[1:]
     del sys.argv[1:]
     unittest.main(verbosity=2)

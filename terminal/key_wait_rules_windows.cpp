@@ -1,4 +1,4 @@
-#include "terminal/windows_key.hpp"
+#include "terminal/key_wait_rules.hpp"
 
 #include <cstdint>
 
@@ -6,21 +6,21 @@ namespace dep {
 namespace {
 
 // Windows' virtual-key codes of the keys that only modify or lock others.
-constexpr std::uint16_t kShift = 0x10;
-constexpr std::uint16_t kControl = 0x11;
-constexpr std::uint16_t kAlt = 0x12;
-constexpr std::uint16_t kCapsLock = 0x14;
-constexpr std::uint16_t kLeftWindows = 0x5b;
-constexpr std::uint16_t kRightWindows = 0x5c;
-constexpr std::uint16_t kNumLock = 0x90;
-constexpr std::uint16_t kScrollLock = 0x91;
-constexpr std::uint16_t kLeftShift = 0xa0;  // … left and right Shift, Ctrl, Alt
-constexpr std::uint16_t kRightAlt = 0xa5;
+constexpr std::uint16_t SHIFT = 0x10;
+constexpr std::uint16_t CONTROL = 0x11;
+constexpr std::uint16_t ALT = 0x12;
+constexpr std::uint16_t CAPS_LOCK = 0x14;
+constexpr std::uint16_t LEFT_WINDOWS = 0x5b;
+constexpr std::uint16_t RIGHT_WINDOWS = 0x5c;
+constexpr std::uint16_t NUM_LOCK = 0x90;
+constexpr std::uint16_t SCROLL_LOCK = 0x91;
+constexpr std::uint16_t LEFT_SHIFT = 0xa0;  // … left and right Shift, Ctrl, Alt
+constexpr std::uint16_t RIGHT_ALT = 0xa5;
 
 bool is_modifier(std::uint16_t key) {
-  return key == kShift || key == kControl || key == kAlt || key == kCapsLock ||
-         key == kLeftWindows || key == kRightWindows || key == kNumLock || key == kScrollLock ||
-         (key >= kLeftShift && key <= kRightAlt);
+  return key == SHIFT || key == CONTROL || key == ALT || key == CAPS_LOCK || key == LEFT_WINDOWS ||
+         key == RIGHT_WINDOWS || key == NUM_LOCK || key == SCROLL_LOCK ||
+         (key >= LEFT_SHIFT && key <= RIGHT_ALT);
 }
 
 bool is_high_surrogate(char16_t unit) { return unit >= 0xd800 && unit <= 0xdbff; }

@@ -1,4 +1,4 @@
-#include "terminal/key_press.hpp"
+#include "terminal/key_wait.hpp"
 
 #include <poll.h>
 #include <termios.h>
@@ -11,7 +11,7 @@
 #include <cstdio>
 #include <span>
 
-#include "terminal/posix_key.hpp"
+#include "terminal/key_wait_rules.hpp"
 
 namespace dep {
 namespace {
@@ -26,7 +26,7 @@ volatile std::sig_atomic_t g_key_mode_applied = 0;
 // NOLINTEND(cppcoreguidelines-avoid-non-const-global-variables)
 
 /// Ctrl-Z, then the signals that end the process during the wait.
-constexpr std::array kHandledSignals{SIGTSTP, SIGINT, SIGTERM, SIGHUP, SIGQUIT};
+constexpr std::array HANDLED_SIGNALS{SIGTSTP, SIGINT, SIGTERM, SIGHUP, SIGQUIT};
 
 void set_action(int signal_number, void (*handler)(int)) {
   struct sigaction action {};
@@ -80,8 +80,8 @@ class KeyMode {
     g_key_mode.c_cc[VMIN] = 1;
     g_key_mode.c_cc[VTIME] = 0;
 
-    for (std::size_t i = 0; i < kHandledSignals.size(); ++i) {
-      install(i, kHandledSignals[i] == SIGTSTP ? on_stop_signal : on_ending_signal);
+    for (std::size_t i = 0; i < HANDLED_SIGNALS.size(); ++i) {
+      install(i, HANDLED_SIGNALS[i] == SIGTSTP ? on_stop_signal : on_ending_signal);
     }
     // Flagged first, so that a signal arriving during the switch still puts
     // the previous settings back. TCSAFLUSH discards the type-ahead.
@@ -102,9 +102,9 @@ class KeyMode {
       (void)tcsetattr(g_fd, TCSAFLUSH, &g_previous_mode);
       g_key_mode_applied = 0;
     }
-    for (std::size_t i = 0; i < kHandledSignals.size(); ++i) {
+    for (std::size_t i = 0; i < HANDLED_SIGNALS.size(); ++i) {
       if (installed_[i]) {
-        (void)sigaction(kHandledSignals[i], &previous_actions_[i], nullptr);
+        (void)sigaction(HANDLED_SIGNALS[i], &previous_actions_[i], nullptr);
       }
     }
   }
@@ -113,7 +113,7 @@ class KeyMode {
 
  private:
   void install(std::size_t slot, void (*handler)(int)) {
-    const int signal_number = kHandledSignals[slot];
+    const int signal_number = HANDLED_SIGNALS[slot];
     struct sigaction current {};
     if (sigaction(signal_number, nullptr, &current) != 0 || current.sa_handler == SIG_IGN) {
       return;  // a signal ignored by whoever started us stays ignored
@@ -123,13 +123,13 @@ class KeyMode {
     installed_[slot] = true;
   }
 
-  std::array<struct sigaction, kHandledSignals.size()> previous_actions_{};
-  std::array<bool, kHandledSignals.size()> installed_{};
+  std::array<struct sigaction, HANDLED_SIGNALS.size()> previous_actions_{};
+  std::array<bool, HANDLED_SIGNALS.size()> installed_{};
   bool applied_ = false;
 };
 
 /// Longest pause allowed between the bytes of one key press.
-constexpr int kSequenceGapMilliseconds = 100;
+constexpr int SEQUENCE_GAP_MILLISECONDS = 100;
 
 std::size_t read_retrying(int fd, std::span<unsigned char> buffer) {
   for (;;) {
@@ -150,7 +150,7 @@ std::span<const unsigned char> read_key_press(int fd, std::span<unsigned char> b
   std::size_t size = read_retrying(fd, buffer);
   while (size > 0 && size < buffer.size() && split_key(buffer.first(size)).length == 0) {
     pollfd ready{fd, POLLIN, 0};
-    const int events = poll(&ready, 1, kSequenceGapMilliseconds);
+    const int events = poll(&ready, 1, SEQUENCE_GAP_MILLISECONDS);
     if (events < 0 && errno == EINTR) {
       continue;
     }

@@ -1,4 +1,4 @@
-#include "terminal/posix_key.hpp"
+#include "terminal/key_wait_rules.hpp"
 
 #include <cstddef>
 #include <span>
@@ -8,8 +8,8 @@ namespace {
 
 using Bytes = std::span<const unsigned char>;
 
-constexpr unsigned char kEscape = 0x1b;
-constexpr KeySplit kIncomplete{};
+constexpr unsigned char ESCAPE = 0x1b;
+constexpr KeySplit INCOMPLETE{};
 
 /// Length of the UTF-8 character that `lead` starts; 0 when no character
 /// starts with it (a continuation byte, an overlong or out-of-range lead).
@@ -52,7 +52,7 @@ KeySplit split_utf8(Bytes bytes) {
   }
   for (std::size_t i = 1; i < length; ++i) {
     if (i == bytes.size()) {
-      return kIncomplete;
+      return INCOMPLETE;
     }
     const bool continues = i == 1 ? second_byte_fits(bytes) : bytes[i] >= 0x80 && bytes[i] <= 0xbf;
     if (!continues) {
@@ -67,7 +67,7 @@ KeySplit split_utf8(Bytes bytes) {
 /// `bytes` start with Esc [.
 KeySplit split_csi(Bytes bytes) {
   if (bytes.size() > 2 && bytes[2] == '[') {  // the Linux console's F1 … F5
-    return bytes.size() > 3 ? KeySplit{4, false} : kIncomplete;
+    return bytes.size() > 3 ? KeySplit{4, false} : INCOMPLETE;
   }
   for (std::size_t i = 2; i < bytes.size(); ++i) {
     const unsigned char byte = bytes[i];
@@ -78,31 +78,31 @@ KeySplit split_csi(Bytes bytes) {
       return {i, false};  // neither a parameter nor an intermediate byte
     }
   }
-  return kIncomplete;
+  return INCOMPLETE;
 }
 
 KeySplit split_escape(Bytes bytes) {
   if (bytes.size() < 2) {
-    return kIncomplete;
+    return INCOMPLETE;
   }
   if (bytes[1] == '[') {
     return split_csi(bytes);
   }
   if (bytes[1] == 'O') {
-    return bytes.size() > 2 ? KeySplit{3, false} : kIncomplete;
+    return bytes.size() > 2 ? KeySplit{3, false} : INCOMPLETE;
   }
   const KeySplit key = split_key(bytes.subspan(1));  // Alt with that key
-  return key.length == 0 ? kIncomplete : KeySplit{key.length + 1, false};
+  return key.length == 0 ? INCOMPLETE : KeySplit{key.length + 1, false};
 }
 
 }  // namespace
 
 KeySplit split_key(Bytes bytes) noexcept {
   if (bytes.empty()) {
-    return kIncomplete;
+    return INCOMPLETE;
   }
   const unsigned char first = bytes[0];
-  if (first == kEscape) {
+  if (first == ESCAPE) {
     return split_escape(bytes);
   }
   if (first < 0x80) {

@@ -1,4 +1,4 @@
-#include "terminal/key_press.hpp"
+#include "terminal/key_wait.hpp"
 
 #include <windows.h>
 
@@ -8,7 +8,7 @@
 #include <cstdio>
 #include <string_view>
 
-#include "terminal/windows_key.hpp"
+#include "terminal/key_wait_rules.hpp"
 
 namespace dep {
 namespace {
