@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <array>
+#include <cmath>
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -165,6 +167,37 @@ TEST(ReferenceTables, EveryChildCellMatchesThePublishedTable) {
     const PublishedRow& published = rows[static_cast<std::size_t>(index)];
     EXPECT_EQ(CHILD_HEIGHT_GRID[static_cast<std::size_t>(index)], published.key);
     EXPECT_EQ(child_pef(index), published.values.at(0)) << "height " << published.key;
+  }
+}
+
+/// What the guide says of the adult tables: each cell lies within 15 L/min of
+/// Nunn and Gregg's regression equations (BMJ 1989;298:1068-70), and 5 L/min
+/// on average; ln DEP = a·ln(age) − b·age − c/height + d.
+TEST(ReferenceTables, AdultCellsAgreeWithNunnAndGreggWithin15LitresPerMinute) {
+  struct Equation {
+    PatientCategory category;
+    double a, b, c, d;
+    const std::int32_t* heights;
+    int columns;
+  };
+  const std::array<Equation, 2> equations{{
+      {PatientCategory::Man, 0.544, 0.0151, 74.7, 5.48, MEN_HEIGHT_GRID.data(), 5},
+      {PatientCategory::Woman, 0.376, 0.0120, 58.8, 5.63, WOMEN_HEIGHT_GRID.data(), 4},
+  }};
+  for (const Equation& equation : equations) {
+    double sum = 0;
+    for (int row = 0; row < 15; ++row) {
+      const double age = AGE_GRID[static_cast<std::size_t>(row)];
+      for (int column = 0; column < equation.columns; ++column) {
+        const double height = equation.heights[column];
+        const double published = std::exp(equation.a * std::log(age) - equation.b * age -
+                                          equation.c / height + equation.d);
+        const double apart = std::abs(adult_pef(equation.category, row, column, false) - published);
+        EXPECT_LT(apart, 15.0) << "age " << age << ", height " << height;
+        sum += apart;
+      }
+    }
+    EXPECT_LT(sum / (15 * equation.columns), 5.5);
   }
 }
 
