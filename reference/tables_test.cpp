@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
+#include <span>
 #include <string_view>
 #include <vector>
 
@@ -177,19 +178,18 @@ TEST(ReferenceTables, AdultCellsAgreeWithNunnAndGreggWithin15LitresPerMinute) {
   struct Equation {
     PatientCategory category;
     double a, b, c, d;
-    const std::int32_t* heights;
-    int columns;
+    std::span<const std::int32_t> heights;
   };
   const std::array<Equation, 2> equations{{
-      {PatientCategory::Man, 0.544, 0.0151, 74.7, 5.48, MEN_HEIGHT_GRID.data(), 5},
-      {PatientCategory::Woman, 0.376, 0.0120, 58.8, 5.63, WOMEN_HEIGHT_GRID.data(), 4},
+      {PatientCategory::Man, 0.544, 0.0151, 74.7, 5.48, MEN_HEIGHT_GRID},
+      {PatientCategory::Woman, 0.376, 0.0120, 58.8, 5.63, WOMEN_HEIGHT_GRID},
   }};
   for (const Equation& equation : equations) {
     double sum = 0;
     for (int row = 0; row < 15; ++row) {
       const double age = AGE_GRID[static_cast<std::size_t>(row)];
-      for (int column = 0; column < equation.columns; ++column) {
-        const double height = equation.heights[column];
+      for (int column = 0; column < static_cast<int>(equation.heights.size()); ++column) {
+        const double height = equation.heights[static_cast<std::size_t>(column)];
         const double published = std::exp(equation.a * std::log(age) - equation.b * age -
                                           equation.c / height + equation.d);
         const double apart = std::abs(adult_pef(equation.category, row, column, false) - published);
@@ -197,7 +197,7 @@ TEST(ReferenceTables, AdultCellsAgreeWithNunnAndGreggWithin15LitresPerMinute) {
         sum += apart;
       }
     }
-    EXPECT_LT(sum / (15 * equation.columns), 5.5);
+    EXPECT_LT(sum / static_cast<double>(15 * equation.heights.size()), 5.5);
   }
 }
 
