@@ -39,7 +39,7 @@ set(DEP_GUIDE ${DEP_APP}/mode-d-emploi.html)
 set(assemble ${DEP_NODE} ${PROJECT_SOURCE_DIR}/cmake/scripts/assemble_page.mjs ${PROJECT_SOURCE_DIR}
   $<TARGET_FILE:dep_module> $<TARGET_FILE_DIR:dep_module>/dep_module.wasm ${PROJECT_VERSION})
 set(page_sources web/page.html web/page.css web/page_program.js web/page_keys.js web/page.js LICENSE
-  web/notices.txt web/accessibilite.html cmake/scripts/assemble_page.mjs)
+  web/notices.txt web/accessibilite.csv cmake/scripts/assemble_page.mjs)
 add_custom_command(OUTPUT ${DEP_PAGE}
   COMMAND ${assemble} ${DEP_PAGE}
   DEPENDS dep_module ${page_sources}
@@ -50,7 +50,7 @@ add_custom_command(OUTPUT ${DEP_APP_PAGE}
   DEPENDS dep_module ${page_sources} web/page_app.html web/page_app.js
   COMMENT "Assembling the web app's page"
   VERBATIM)
-set(document_sources web/page.css doc/mode-d-emploi.md cmake/scripts/assemble_page.mjs)
+set(document_sources web/page.css doc/mode-d-emploi.md web/accessibilite.csv cmake/scripts/assemble_page.mjs)
 add_custom_command(OUTPUT ${DEP_STATEMENT}
   COMMAND ${assemble} ${DEP_STATEMENT} --document ${PROJECT_SOURCE_DIR}/web/accessibilite.html
   DEPENDS dep_module web/accessibilite.html ${document_sources}

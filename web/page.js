@@ -47,7 +47,11 @@
   // While a number is awaited, a phone shows its numeric keypad and the
   // category buttons cannot be used; while a character is awaited, letters.
   // The answer's format is said before it is sent.
+  // The answer sent last is cleared here, not as it is sent: cleared while
+  // the field has the focus, a screen reader follows the field's caret back
+  // to it once the focus has gone to Terminer.
   function enableAnswer(enabled, number = false) {
+    field.value = "";
     field.disabled = !enabled;
     send.disabled = !enabled;
     field.inputMode = number ? "numeric" : "text";
@@ -80,11 +84,14 @@
       });
     },
 
+    // Terminer has the focus before the field is disabled: a screen reader
+    // then follows the focus, not the field that loses it.
     awaitKey() {
       reportEnd = transcript.childNodes.length;
-      enableAnswer(false);
       keyWait.hidden = false;
       report.hidden = false;
+      keyButton.focus();
+      enableAnswer(false);
       bringForward(keyButton);
       return new Promise((resolve) => {
         keyPressed = (shown) => {
@@ -104,7 +111,6 @@
     if (lineSent === null) {
       return;
     }
-    field.value = "";
     show(`${text}\n`);
     line = encoder.encode(`${text}\n`);
     next = 0;
@@ -132,10 +138,15 @@
     report.setStart(transcript, 0);
     report.setEnd(transcript, reportEnd);
     const text = `${report}\n${copyButton.dataset.lastLine}`;
-    try {
-      await navigator.clipboard.writeText(text);
+    // Emptied first, and said at the next frame, so that a second copy is
+    // announced again.
+    copyStatus.textContent = "";
+    // Where there is no clipboard, as where it is refused.
+    const copied = await Promise.resolve().then(() => navigator.clipboard.writeText(text)).then(() => true, () => false);
+    await new Promise(requestAnimationFrame);
+    if (copied) {
       copyStatus.textContent = "Compte rendu copié.";
-    } catch {
+    } else {
       copyText.textContent = text;
       copyText.hidden = false;
       getSelection().selectAllChildren(copyText);

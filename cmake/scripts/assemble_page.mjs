@@ -59,12 +59,63 @@ function pageStyle(source) {
   return style;
 }
 
+/**
+ * What the accessibility audit's grid, web/accessibilite.csv, gives: each
+ * criterion of RGAA 4.1.2 with its status, C (met), NC (not met), NA (not
+ * applicable) or NT (not tested), and its reason; the rate of the tested
+ * applicable criteria met, rounded down, and the conformity RGAA names for
+ * it. An audit with criteria not tested declares at best a partial
+ * conformity.
+ */
+export function audit(grid) {
+  const [header, ...lines] = grid.trimEnd().split("\n");
+  if (header !== "critere,statut,raison") {
+    fail(`accessibilite.csv: the first line is not critere,statut,raison: ${header}`);
+  }
+  const rows = lines.map((line) => {
+    const [, criterion, status, reason] = line.match(/^(\d+\.\d+),(C|NC|NA|NT),"([^"]+)"$/) ??
+      fail(`accessibilite.csv: not a criterion, a status C, NC, NA or NT and a quoted reason: ${line}`);
+    return { criterion, status, reason };
+  });
+  const having = (status) => rows.filter((row) => row.status === status);
+  const [met, failed, untested] = [having("C"), having("NC"), having("NT")];
+  const rate = Math.floor((100 * met.length) / (met.length + failed.length));
+  const state = rate === 100 && untested.length === 0 ? "totalement conforme"
+    : rate >= 50 ? "partiellement conforme" : "non conforme";
+  return { rows, met, failed, untested, unapplicable: having("NA"), rate, state };
+}
+
+/** The numbers of `rows`' criteria, in French: "7.1, 7.5 et 8.2". */
+const criteria = (rows) => rows.map((row) => row.criterion).join(", ").replace(/, ([^,]+)$/, " et $1");
+
+const grid = (source) => read(join(source, "web", "accessibilite.csv"));
+
+/** What the statement says of the audit, from its `grid`. */
+export function auditValues(grid) {
+  const { met, failed, untested, unapplicable, rate, state } = audit(grid);
+  // French takes the singular below 2.
+  const count = (rows, one, more) => `${rows.length} ${rows.length < 2 ? one : more}`;
+  const counts = `${count(met, "critère conforme", "critères conformes")} sur ` +
+    `${count([...met, ...failed], "applicable vérifié", "applicables vérifiés")}\u00a0; ` +
+    `${count(unapplicable, "critère ne s’applique", "critères ne s’appliquent")} pas à l’application` +
+    (untested.length ? `\u00a0; ${count(untested, "n’a pas été vérifié", "n’ont pas été vérifiés")} (${criteria(untested)})` : "");
+  const failures = failed.length === 0 ? "<p id=\"non-conformites\">L’audit n’a relevé aucune non-conformité.</p>"
+    : `<ul id="non-conformites">\n${failed.map((row) => `<li>${row.criterion}\u00a0: ${escaped(row.reason)}</li>`)
+      .join("\n")}\n</ul>`;
+  const incomplete = untested.length === 0 ? ""
+    : `<p id="incomplet">L’audit est incomplet\u00a0: les critères ${criteria(untested)}, dont la vérification ` +
+      "demande un lecteur d’écran, n’ont pas été vérifiés. L’établissement peut les vérifier avec le protocole " +
+      "ci-dessous, puis mettre cette déclaration à jour.</p>";
+  return { DEP_RGAA_STATE: state, DEP_RGAA_RATE: `${rate}`, DEP_RGAA_COUNTS: counts, DEP_RGAA_FAILURES: failures,
+    DEP_RGAA_INCOMPLETE: incomplete };
+}
+
 /** The page without scripts that `template` makes, with its policy in place;
  * @DEP_GUIDE@ is the user guide (doc/mode-d-emploi.md). */
 function documentPage(source, template, version) {
   const guide = guideHtml(fill(read(join(source, "doc", "mode-d-emploi.md")), { PROJECT_VERSION: version }));
   const html = fill(read(template), { PROJECT_VERSION: version, DEP_PAGE_POLICY: "@DEP_PAGE_POLICY@",
-    DEP_PAGE_STYLE: pageStyle(source), DEP_GUIDE: guide });
+    DEP_PAGE_STYLE: pageStyle(source), DEP_GUIDE: guide, ...auditValues(grid(source)) });
   if (html.toLowerCase().includes("<script")) {
     fail(`${template} holds a script`);
   }
@@ -130,11 +181,10 @@ function consultationPage(source, moduleScript, moduleWasm, version, app) {
     }
   }
 
-  // The conformity the statement declares, as the page's footer says it; the
-  // single file links to no other file, so it says where the statement is.
-  const statement = read(web("accessibilite.html"));
-  const conformity = statement.match(/<strong id="etat">([^<]+)<\/strong>/)?.[1] ??
-    fail("accessibilite.html declares no conformity (<strong id=\"etat\">)");
+  // The conformity the statement declares, from the audit's grid, as the
+  // page's footer says it; the single file links to no other file, so it says
+  // where the statement is.
+  const conformity = audit(grid(source)).state;
   const documents = app ? "<a href=\"mode-d-emploi.html\">Mode d’emploi</a> " +
       `<a href="accessibilite.html">Accessibilité\u00a0: ${conformity}</a>`
     : `Accessibilité\u00a0: ${conformity}. Le mode d’emploi et la déclaration d’accessibilité sont les fichiers ` +

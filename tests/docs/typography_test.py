@@ -40,7 +40,7 @@ def dialogue_texts(source):
 def prose(path, text):
     """The pieces of `text` that a reader reads as French: not code, markup,
     comments or identifiers."""
-    if path.suffix in (".md", ".txt"):
+    if path.suffix in (".md", ".txt", ".csv"):
         text = re.sub(r"```.*?```", "", text, flags=re.S)
         return [re.sub(r"`[^`\n]*`", "", text)]
     if path.suffix == ".html":
