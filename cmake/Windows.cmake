@@ -35,7 +35,15 @@ target_sources(dep PRIVATE ${PROJECT_BINARY_DIR}/dep.rc)
 set_source_files_properties(${PROJECT_BINARY_DIR}/dep.rc PROPERTIES OBJECT_DEPENDS ${DEP_ICON})
 
 set(DEP_SHIPPED ${PROJECT_BINARY_DIR}/shipped)
+# The user guide, doc/mode-d-emploi.md, as Notepad reads a text: UTF-8 with
+# a byte-order mark (windows/LISEZMOI.txt holds it) and CR LF line ends.
+file(READ doc/mode-d-emploi.md DEP_GUIDE)
+string(CONFIGURE "${DEP_GUIDE}" DEP_GUIDE @ONLY)
+# configure_file ends the template's lines with CR LF, not those of a value.
+string(REGEX REPLACE "\n$" "" DEP_GUIDE "${DEP_GUIDE}")
+string(REPLACE "\n" "\r\n" DEP_GUIDE "${DEP_GUIDE}")
 configure_file(windows/LISEZMOI.txt ${DEP_SHIPPED}/LISEZMOI.txt @ONLY NEWLINE_STYLE CRLF)
+set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS doc/mode-d-emploi.md)
 configure_file(LICENSE ${DEP_SHIPPED}/LICENSE.txt @ONLY NEWLINE_STYLE CRLF)
 configure_file(windows/LICENCES-TIERCES.txt ${DEP_SHIPPED}/LICENCES-TIERCES.txt @ONLY NEWLINE_STYLE CRLF)
 dep_release_notes(${DEP_SHIPPED}/CHANGEMENTS.txt)
