@@ -57,6 +57,8 @@ def prose(path, text):
         return [manifest[key] for key in ("name", "short_name", "description")]
     if path.suffix == ".desktop":
         return re.findall(r"^(?:Name|GenericName|Comment)\[fr\]=(.*)$", text, flags=re.M)
+    if path.name == "changelog":
+        return re.findall(r"^  (.*)$", text, flags=re.M)
     if path.suffix == ".1":
         text = re.sub(r"^\.EX$.*?^\.EE$", "", text, flags=re.S | re.M)
         text = re.sub(r'^\.\\".*$', "", text, flags=re.M)
