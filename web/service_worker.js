@@ -56,9 +56,11 @@ async function ofThisBuild(file, answer) {
   return (await hex(bytes)) === SUMS[file] ? new Response(bytes, answer) : null;
 }
 
-/** The server's own answer for `file`, the browser's HTTP cache revalidated
- * first; null when the server does not answer. */
-const fromServer = (file) => fetch(new Request(file, { cache: "no-cache" })).catch(() => null);
+/** The server's own answer for `file`, never the browser's HTTP cache, nor a
+ * "not modified" of a server whose validators (a file's time and size) are
+ * the same for two builds of one version; null when the server does not
+ * answer. The answer replaces what the HTTP cache holds. */
+const fromServer = (file) => fetch(new Request(file, { cache: "reload" })).catch(() => null);
 
 /**
  * This build's `file` out of the server's `answer` ({ kept }), or why the
@@ -142,6 +144,10 @@ async function keptState() {
  * Then tells the pages what this device keeps.
  */
 async function refresh() {
+  // The browser's own check for a new worker, on this visit or the next,
+  // revalidates its HTTP cache, which the server may answer "not modified":
+  // this worker's script is taken into it again.
+  await fromServer("service-worker.js");
   const answers = await Promise.all(FILES.map(async (file) => [file, (await check(file, await fromServer(file))).kept]));
   if (answers.some(([, kept]) => kept)) {
     const cache = await caches.open(CACHE);

@@ -248,8 +248,9 @@ async function withBrowser(use, options) {
  * A new folder with a copy of the app's folder, or of the folder `from`: its
  * files at `version`, then as `change(name, bytes)` gives them (null: no
  * such file), and its worker written again for them as the build writes it,
- * unless `worker` is "as is"; with `aged`, every file dated two months back,
- * as a copy that keeps the build's times shows them to the server.
+ * unless `worker` is "as is"; with `aged`, every file dated as a release's
+ * files are, which a copy that keeps their times shows to the server: two
+ * builds' files of one size then have the same time too.
  */
 function copyOfApp({ from = APP, version = VERSION, change = (name, bytes) => bytes, worker = "rebuilt",
   aged = false } = {}) {
@@ -268,13 +269,15 @@ function copyOfApp({ from = APP, version = VERSION, change = (name, bytes) => by
     writeWorker(SOURCE, folder, version);
   }
   if (aged) {
-    const then = new Date(Date.now() - 60 * 24 * 3600 * 1000);
     for (const name of readdirSync(folder)) {
-      utimesSync(join(folder, name), then, then);
+      utimesSync(join(folder, name), RELEASE_TIME, RELEASE_TIME);
     }
   }
   return folder;
 }
+
+/** When the release's files were made, some weeks ago. */
+const RELEASE_TIME = new Date(Date.now() - 60 * 24 * 3600 * 1000);
 
 /** The servers of the app's folder: the test server, its stand-in for IIS, Debian's nginx. */
 const testServer = (folder) => new AppServer(folder);
@@ -599,12 +602,29 @@ const CASES = [
     await refusedNothing(browser, "the app served again");
   }, { profile: true })],
 
-  ["a new version of the app replaces the old one within two reloads, on nginx without a reload of nginx too",
-    ENGINES, async () => {
-      for (const serve of [testServer, nginx]) {
+  ["a new version of the app replaces the old one within two reloads, on nginx without a reload of nginx too; " +
+    "a folder replaced file by file, the worker before the page, or a new version the server refuses, is not " +
+    "kept meanwhile: this device's version stays in use and the line says both", ENGINES, async () => {
+    // Every folder dated alike, as copies of releases made on one day: a
+    // server's "not modified" must not hold back the new version.
+    const worker = readFileSync(join(APP, "service-worker.js"));
+    const halfway = copyOfApp({ version: "0.9.0", worker: "as is", aged: true,
+      change: (name, bytes) => (name === "service-worker.js" ? worker : bytes) });
+    const refused = copyOfApp({ worker: "as is", aged: true,
+      change: (name, bytes) => (name === "manifest.webmanifest" ? null : bytes) });
+    const whole = copyOfApp({ worker: "as is", aged: true });
+    try {
+      for (const serve of [nginx, testServer]) {
         await withApp(async (browser, server) => {
           assert.match((await appServedBy(browser, server.url, "0.9.0")).version, /^dep 0\.9\.0,/);
-          server.folder = APP;
+          for (const [folder, why] of [[halfway, `index.html\u00a0: ${OTHER_BYTES}`],
+            [refused, "manifest.webmanifest\u00a0: 404"]]) {
+            server.folder = folder;
+            await browser.reload();
+            await lineSays(browser, `${NEW_VERSION_NOT_KEPT}${why}`);
+            assert.match((await browser.run(appState)).version, /^dep 0\.9\.0,/);
+          }
+          server.folder = whole;
           await browser.reload(); // the old version's worker answers, and finds the new one
           await until(async () => named((await browser.run(appState)).caches).join() === cacheOf(server.url, VERSION),
             "the new version's files in its cache, the old version's cache deleted");
@@ -613,39 +633,14 @@ const CASES = [
           assert.equal((await browser.run(appState)).version.split(",")[0], `dep ${VERSION}`);
           assert.equal(await offlineLine(browser), KEPT);
           await refusedNothing(browser, "the new version");
-        }, { serve, version: "0.9.0" });
+        }, { serve, version: "0.9.0", aged: true });
       }
-    }],
-
-  ["a folder replaced file by file, the worker before the page, or a new version the server refuses, is not " +
-    "kept: this device's version stays in use and the line says both; once the folder is whole, the next visits " +
-    "keep it", ENGINES, () => withApp(async (browser, server) => {
-    await appServedBy(browser, server.url, "0.9.0");
-    const worker = readFileSync(join(APP, "service-worker.js"));
-    const halfway = copyOfApp({ version: "0.9.0", worker: "as is",
-      change: (name, bytes) => (name === "service-worker.js" ? worker : bytes) });
-    const refused = copyOfApp({ worker: "as is", change: (name, bytes) => (name === "manifest.webmanifest" ? null : bytes) });
-    try {
-      for (const [folder, why] of [[halfway, `index.html\u00a0: ${OTHER_BYTES}`],
-        [refused, "manifest.webmanifest\u00a0: 404"]]) {
-        server.folder = folder;
-        await browser.reload();
-        await lineSays(browser, `${NEW_VERSION_NOT_KEPT}${why}`);
-        assert.match((await browser.run(appState)).version, /^dep 0\.9\.0,/);
-      }
-      server.folder = APP;
-      await browser.reload();
-      await until(async () => named((await browser.run(appState)).caches).join() === cacheOf(server.url, VERSION),
-        "the whole new version kept, the old one deleted");
-      await browser.reload();
-      await awaiting(browser, "answer");
-      assert.equal((await browser.run(appState)).version.split(",")[0], `dep ${VERSION}`);
-      assert.equal(await offlineLine(browser), KEPT);
     } finally {
-      rmSync(halfway, { recursive: true });
-      rmSync(refused, { recursive: true });
+      for (const folder of [halfway, refused, whole]) {
+        rmSync(folder, { recursive: true });
+      }
     }
-  }, { version: "0.9.0" })],
+  }],
 
   ["withdrawn, a copy deletes what the device keeps of it and says so; another copy on the server keeps its own",
     ENGINES, () => withApp(async (browser, server) => {
