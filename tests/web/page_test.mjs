@@ -576,6 +576,9 @@ const CASES = [
     await appServedBy(browser, server.url, VERSION);
     // The page's icon is linked in time: no request outside the app.
     assert.deepEqual(server.requests.filter((path) => !path.startsWith("/app/")), []);
+    // The footer's links, for a finger on a phone's screen too.
+    await browser.resize?.(360, 640);
+    assert.deepEqual(await browser.run(smallTargets), []);
     await server.stop();
     await browser.reload();
     await awaiting(browser, "answer");
