@@ -92,7 +92,7 @@
       report.hidden = false;
       keyButton.focus();
       enableAnswer(false);
-      bringForward(keyButton);
+      requestAnimationFrame(() => keyButton.scrollIntoView({ block: "nearest" }));
       return new Promise((resolve) => {
         keyPressed = (shown) => {
           keyPressed = null;

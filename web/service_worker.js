@@ -144,10 +144,6 @@ async function keptState() {
  * Then tells the pages what this device keeps.
  */
 async function refresh() {
-  // The browser's own check for a new worker, on this visit or the next,
-  // revalidates its HTTP cache, which the server may answer "not modified":
-  // this worker's script is taken into it again.
-  await fromServer("service-worker.js");
   const answers = await Promise.all(FILES.map(async (file) => [file, (await check(file, await fromServer(file))).kept]));
   if (answers.some(([, kept]) => kept)) {
     const cache = await caches.open(CACHE);
@@ -186,10 +182,12 @@ self.addEventListener("activate", (event) => {
     .then(async () => tell({ ...await keptState(), refused: null })));
 });
 
-// A page asks whether this copy works offline.
+// A page of the app, once it is on the screen, asks whether this copy works
+// offline: with a network, what is kept is refreshed first, after the page
+// has loaded rather than while it loads.
 self.addEventListener("message", (event) => {
   if (event.data === "state") {
-    event.waitUntil(keptState().then((state) => event.source.postMessage({ folder: FOLDER, ...state })));
+    event.waitUntil(refresh());
   }
 });
 
@@ -201,8 +199,7 @@ const statementOffline = () => new Response(STATEMENT_OFFLINE,
   { headers: { "Content-Type": "text/html;charset=utf-8" } });
 
 // A page opened at the folder itself is the kept index.html, and a kept
-// page is the kept one, whatever its query; opening one with a network
-// refreshes what is kept.
+// page is the kept one, whatever its query.
 self.addEventListener("fetch", (event) => {
   const request = event.request;
   if (WITHDRAWN || request.method !== "GET") {
@@ -221,6 +218,9 @@ self.addEventListener("fetch", (event) => {
     event.respondWith(fetch(request).catch(statementOffline));
   } else if (page?.endsWith(".html")) {
     event.respondWith(answerFor(page, request));
-    event.waitUntil(refresh());
+    // The browser's own check for a new worker, which follows the page,
+    // revalidates its HTTP cache, which a server may answer "not modified"
+    // for another build's script: the script is taken into it again.
+    event.waitUntil(fromServer("service-worker.js"));
   }
 });

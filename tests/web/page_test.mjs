@@ -848,13 +848,15 @@ const CASES = [
   ["when the browser has evicted what the app kept, the line says so, and the next visit with a network keeps " +
     "it again", ENGINES, () => withApp(async (browser, server) => {
     await appServedBy(browser, server.url, VERSION);
-    // Until no refresh of the last visit keeps the files again.
+    // Offline, nothing keeps the files again until the line has spoken.
+    await server.stop();
     const gone = `${NOT_KEPT}les fichiers de l’application ne sont plus gardés sur cet appareil`;
     await until(async () => await browser.run(async () => {
       await Promise.all((await caches.keys()).map((name) => caches.delete(name)));
-      navigator.serviceWorker.controller.postMessage("state"); // as the page asks when it opens
+      navigator.serviceWorker.controller.postMessage("state"); // as the page asks once it is on the screen
       return document.getElementById("offline").textContent;
     }) === gone, "the line on what the browser evicted");
+    await server.start();
     await browser.reload();
     await lineSays(browser, KEPT);
     await server.stop();
