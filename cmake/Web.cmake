@@ -50,7 +50,8 @@ add_custom_command(OUTPUT ${DEP_APP_PAGE}
   DEPENDS dep_module ${page_sources} web/page_app.html web/page_app.js
   COMMENT "Assembling the web app's page"
   VERBATIM)
-set(document_sources web/page.css doc/mode-d-emploi.md web/accessibilite.csv cmake/scripts/assemble_page.mjs)
+set(document_sources web/document.html web/page.css doc/mode-d-emploi.md web/accessibilite.csv
+  cmake/scripts/assemble_page.mjs)
 add_custom_command(OUTPUT ${DEP_STATEMENT}
   COMMAND ${assemble} ${DEP_STATEMENT} --document ${PROJECT_SOURCE_DIR}/web/accessibilite.html
   DEPENDS dep_module web/accessibilite.html ${document_sources}

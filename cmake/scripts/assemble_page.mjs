@@ -6,11 +6,13 @@
 // their hashes and nothing else. With --app, the page is the web app's
 // index.html: it links the app's icons and manifest and registers its
 // service worker (web/page_app.html), and says whether the app works
-// offline. The footer says the conformity that the accessibility statement
-// declares (web/accessibilite.html), and links to it in the app. With
-// --document TEMPLATE, OUTPUT is a page without scripts (the statement, the
-// page that says the app was withdrawn) in the page's style, with the
-// VERSION and a policy that allows that style and the app's icon.
+// offline. The footer says the conformity that the accessibility audit's
+// grid gives (web/accessibilite.csv), and links to the statement and the
+// user guide in the app. With --document TEMPLATE, OUTPUT is a page without
+// scripts (the statement, the user guide, the page that says the app was
+// withdrawn) made of the head and body TEMPLATE holds within
+// web/document.html, in the page's style, with the VERSION and a policy that
+// allows that style and the app's icon.
 // With --worker, OUTPUT is the app's service worker, written beside the
 // files it keeps (KEPT_FILES) with the SHA-256 of each; with --withdrawn,
 // the worker of the app's withdrawal, which keeps nothing.
@@ -67,7 +69,7 @@ function pageStyle(source) {
  * it. An audit with criteria not tested declares at best a partial
  * conformity.
  */
-export function audit(grid) {
+function audit(grid) {
   const [header, ...lines] = grid.trimEnd().split("\n");
   if (header !== "critere,statut,raison") {
     fail(`accessibilite.csv: the first line is not critere,statut,raison: ${header}`);
@@ -82,7 +84,7 @@ export function audit(grid) {
   const rate = Math.floor((100 * met.length) / (met.length + failed.length));
   const state = rate === 100 && untested.length === 0 ? "totalement conforme"
     : rate >= 50 ? "partiellement conforme" : "non conforme";
-  return { rows, met, failed, untested, unapplicable: having("NA"), rate, state };
+  return { met, failed, untested, unapplicable: having("NA"), rate, state };
 }
 
 /** The numbers of `rows`' criteria, in French: "7.1, 7.5 et 8.2". */
@@ -110,15 +112,21 @@ export function auditValues(grid) {
     DEP_RGAA_INCOMPLETE: incomplete };
 }
 
-/** The page without scripts that `template` makes, with its policy in place;
- * @DEP_GUIDE@ is the user guide (doc/mode-d-emploi.md). */
+/** The page without scripts whose head and body `template` holds, in
+ * web/document.html, with its policy in place; in the template, @DEP_GUIDE@
+ * is the user guide (doc/mode-d-emploi.md) and @DEP_RGAA_…@ what the audit
+ * gives. */
 function documentPage(source, template, version) {
   const guide = guideHtml(fill(read(join(source, "doc", "mode-d-emploi.md")), { PROJECT_VERSION: version }));
-  const html = fill(read(template), { PROJECT_VERSION: version, DEP_PAGE_POLICY: "@DEP_PAGE_POLICY@",
-    DEP_PAGE_STYLE: pageStyle(source), DEP_GUIDE: guide, ...auditValues(grid(source)) });
-  if (html.toLowerCase().includes("<script")) {
+  const own = fill(read(template), { PROJECT_VERSION: version, DEP_GUIDE: guide, ...auditValues(grid(source)) });
+  if (own.toLowerCase().includes("<script")) {
     fail(`${template} holds a script`);
   }
+  const part = (tag) => own.match(new RegExp(`<${tag}>\n([\\s\\S]*?)\n</${tag}>`))?.[1] ??
+    fail(`${template} holds no <${tag}>`);
+  const html = fill(read(join(source, "web", "document.html")), { PROJECT_VERSION: version,
+    DEP_PAGE_POLICY: "@DEP_PAGE_POLICY@", DEP_PAGE_STYLE: pageStyle(source), DEP_DOCUMENT_HEAD: part("head"),
+    DEP_DOCUMENT_BODY: part("body") });
   return html.replaceAll("@DEP_PAGE_POLICY@", `default-src 'none'; style-src ${inlineSources(html, "style")}; ` +
     "img-src 'self'; base-uri 'none'; form-action 'none'");
 }
