@@ -40,6 +40,7 @@ const CHILD_HEIGHT = "\nQuel est la taille de l enfant ? (de 6 a 15 ans , en cm)
 // Lines typed one by one, the keys pressed after the report (none: no key
 // wait), and the transcript of the whole run.
 const CONSULTATIONS = [
+  ["the README's piped answers, Enter as the key", WORKED_ANSWERS, ["Enter"], WORKED_EXAMPLE],
   ["the worked example, Shift alone then a printable key", WORKED_ANSWERS, ["Shift", "k"],
     `${WORKED_EXAMPLE}k`],
   ["a wrong letter, then two answers on one line, an arrow as the key",
@@ -334,11 +335,6 @@ function smallTargets() {
 let shared; // the browser the cases share, started again after a crash
 
 const CASES = [
-  ["the README's consultation, for its piped answers", ENGINES, async () => {
-    await open(shared, PAGE);
-    assert.equal((await consult(shared, WORKED_ANSWERS, ["Enter"])).transcript, WORKED_EXAMPLE);
-  }],
-
   ["each typed consultation gives its transcript, and a new one starts clean", ENGINES, async () => {
     await open(shared, PAGE);
     for (const [name, lines, keys, transcript] of CONSULTATIONS) {
@@ -477,98 +473,87 @@ const CASES = [
     assert.deepEqual(stored, ["", 0, 0, 0]);
   }],
 
-  ["on a phone's screen, 360 and 320 px wide, nothing scrolls sideways and the field is in view",
-    ["chromium", "firefox"], async () => {
-      // The page brings what awaits the user into view by the next frame.
-      const inView = (id) => until(() => shared.run((element) => {
-        const box = document.getElementById(element).getBoundingClientRect();
-        return document.documentElement.scrollWidth <= innerWidth && box.top >= 0 &&
-          box.left >= 0 && box.bottom <= innerHeight && box.right <= innerWidth;
-      }, id), `${id} in view, and nothing wider than the screen`);
-      for (const width of [360, 320]) {
-        await shared.resize(width, 640);
-        await open(shared, PAGE);
-        for (const line of ["x", "H 42", "178", "480"]) {
-          await awaiting(shared, "answer");
-          await inView("answer");
-          assert.deepEqual(await shared.run(smallTargets), []);
-          await answer(shared, line);
-        }
-        await awaiting(shared, "key");
-        await inView("key");
-        assert.deepEqual(await shared.run(smallTargets), []);
-        await audit(shared, `the key wait on a screen ${width} px wide`);
-        await shared.screenshot(join(OUTPUT, `page-${width}x640-${ENGINE}.png`));
+  ["on a phone's screen, 360 and 320 px wide, and at twice the text size with the text spacing of RGAA 10.12, " +
+    "nothing scrolls sideways, no text is cut off, what awaits the user is in view and no target is smaller " +
+    "than a finger", ["chromium", "firefox"], async () => {
+    // As a user's style sheet does it, for every element to come too.
+    const enlarge = () => shared.run(() => {
+      const sheet = new CSSStyleSheet();
+      sheet.replaceSync(`html { font-size: 200% !important; }
+        body * { line-height: 1.5 !important; letter-spacing: 0.12em !important; word-spacing: 0.16em !important; }
+        p { margin-bottom: 2em !important; }`);
+      document.adoptedStyleSheets = [...document.adoptedStyleSheets, sheet];
+    });
+    // The page brings what awaits the user into view by the next frame.
+    const inView = (id, layout) => until(() => shared.run((element) => {
+      const box = document.getElementById(element).getBoundingClientRect();
+      return box.top >= 0 && box.left >= 0 && box.bottom <= innerHeight && box.right <= innerWidth;
+    }, id), `${id} in view, ${layout}`);
+    const cutOff = () => shared.run(() => [...document.querySelectorAll("h1, p, label, button, summary, .transcript")]
+      .filter((e) => e.offsetParent !== null && (e.scrollWidth > e.clientWidth + 1 || e.scrollHeight > e.clientHeight + 1))
+      .map((e) => e.id || e.textContent.slice(0, 30))
+      .concat(document.documentElement.scrollWidth > innerWidth ? ["the page, sideways"] : []));
+    // Enlarged once the page has shown its first question, which the page
+    // has brought into view before: only the phones' screens are asked that.
+    const check = async (id, layout) => {
+      if (layout !== "enlarged") {
+        await inView(id, layout);
       }
-      await shared.resize(800, 600);
-    }],
-
-  ["at twice the text size and with the text spacing of RGAA 10.12, no text is cut off",
-    ["chromium", "firefox"], async () => {
-      const enlarge = () => shared.run(() => {
-        document.documentElement.style.fontSize = "200%";
-        for (const element of document.querySelectorAll("body *")) {
-          Object.assign(element.style, { lineHeight: "1.5", letterSpacing: "0.12em", wordSpacing: "0.16em" });
-          if (element.matches("p")) {
-            element.style.marginBottom = "2em";
-          }
-        }
-      });
-      const cutOff = () => shared.run(() => [...document.querySelectorAll("h1, p, label, button, summary, .transcript")]
-        .filter((e) => e.offsetParent !== null && (e.scrollWidth > e.clientWidth + 1 || e.scrollHeight > e.clientHeight + 1))
-        .map((e) => e.id || e.textContent.slice(0, 30))
-        .concat(document.documentElement.scrollWidth > innerWidth ? ["the page, sideways"] : []));
+      assert.deepEqual([...await cutOff(), ...await shared.run(smallTargets)], [], `${id}, ${layout}`);
+    };
+    for (const [width, height, layout] of [[360, 640, "360 px wide"], [320, 640, "320 px wide"], [800, 600, "enlarged"]]) {
+      await shared.resize(width, height);
       await open(shared, PAGE);
-      for (const line of WORKED_ANSWERS) {
-        await awaiting(shared, "answer");
+      if (layout === "enlarged") {
         await enlarge();
-        assert.deepEqual(await cutOff(), [], `before ${line}`);
+      }
+      for (const line of ["x", "H 42", "178", "480"]) {
+        await awaiting(shared, "answer");
+        await check("answer", layout);
         await answer(shared, line);
       }
       await awaiting(shared, "key");
-      await enlarge();
-      assert.deepEqual(await cutOff(), [], "the key wait");
+      await check("key", layout);
+      await audit(shared, `the key wait, ${layout}`);
+      await shared.screenshot(join(OUTPUT, `page-${width}x${height}-${layout === "enlarged" ? "200%-" : ""}${ENGINE}.png`));
       await shared.press("k");
       await awaiting(shared, "ended");
-    }],
-
-  ["no accessibility fault at any step of a consultation", ENGINES, async () => {
-    await open(shared, PAGE);
-    await audit(shared, "the first question");
-    // From the top of the page, the first Tab shows the link to the content.
-    await shared.run(() => {
-      document.body.tabIndex = -1;
-      document.body.focus();
-      document.body.removeAttribute("tabindex");
-    });
-    await shared.press("Tab");
-    assert.deepEqual(await shared.run(() => [document.activeElement.getAttribute("href"),
-      document.activeElement.getBoundingClientRect().top >= 0, document.querySelector("main").id]),
-    ["#contenu", true, "contenu"]);
-    await shared.run(() => document.getElementById("answer").focus());
-    await answer(shared, "F");
-    await answer(shared, "63");
-    await awaiting(shared, "answer");
-    await audit(shared, "the height question after the age's note");
-    await answer(shared, "160");
-    await answer(shared, "300");
-    await awaiting(shared, "key");
-    await audit(shared, "the key wait");
-    await shared.press("Enter");
-    await awaiting(shared, "ended");
-    await audit(shared, "the end of the run");
+    }
   }],
 
-  ["no accessibility fault in the dark colour scheme", ENGINES, () => withBrowser(async (browser) => {
-    await open(browser, PAGE);
-    assert.ok(await browser.run(() => matchMedia("(prefers-color-scheme: dark)").matches));
-    await audit(browser, "the first question, dark");
-    for (const line of ["E", "137", "300"]) {
-      await answer(browser, line);
-    }
-    await awaiting(browser, "key");
-    await audit(browser, "the key wait, dark");
-  }, { dark: true })],
+  ["no accessibility fault at any step of a consultation, in the light and the dark colour schemes", ENGINES,
+    async () => {
+      for (const dark of [false, true]) {
+        await withBrowser(async (browser) => {
+          const scheme = dark ? "dark" : "light";
+          await open(browser, PAGE);
+          assert.equal(await browser.run(() => matchMedia("(prefers-color-scheme: dark)").matches), dark);
+          await audit(browser, `the first question, ${scheme}`);
+          // From the top of the page, the first Tab shows the link to the content.
+          await browser.run(() => {
+            document.body.tabIndex = -1;
+            document.body.focus();
+            document.body.removeAttribute("tabindex");
+          });
+          await browser.press("Tab");
+          assert.deepEqual(await browser.run(() => [document.activeElement.getAttribute("href"),
+            document.activeElement.getBoundingClientRect().top >= 0, document.querySelector("main").id]),
+          ["#contenu", true, "contenu"]);
+          await browser.run(() => document.getElementById("answer").focus());
+          await answer(browser, "F");
+          await answer(browser, "63");
+          await awaiting(browser, "answer");
+          await audit(browser, `the height question after the age's note, ${scheme}`);
+          await answer(browser, "160");
+          await answer(browser, "300");
+          await awaiting(browser, "key");
+          await audit(browser, `the key wait, ${scheme}`);
+          await browser.press("Enter");
+          await awaiting(browser, "ended");
+          await audit(browser, `the end of the run, ${scheme}`);
+        }, { dark });
+      }
+    }],
 
   ["served, the app works on with the server stopped, after a restart of the browser too, and asks the " +
     "server only for a new worker and the files it keeps", ENGINES, () => withApp(async (first, server, session) => {
@@ -796,34 +781,43 @@ const CASES = [
     }, { serve: iis, worker: "as is", change: (name, bytes) => (name === "index.html" ? inject(`${bytes}`) : bytes) });
   }],
 
-  ["what another page of the origin writes into the app's cache is never served: offline the browser fails, " +
-    "with a network the server answers and the device keeps its build again; the line says why the app is not " +
-    "kept", ENGINES, () => withApp(async (browser, server) => {
+  ["what the device keeps of the app, evicted by the browser or rewritten by another page of the origin, is " +
+    "never served: the line says why, offline the browser fails, and the next visit with a network keeps the " +
+    "build again", ENGINES, () => withApp(async (browser, server) => {
     await appServedBy(browser, server.url, VERSION);
+    const gone = `${NOT_KEPT}les fichiers de l’application ne sont plus gardés sur cet appareil`;
     const changed = (file) => `${NOT_KEPT}${file}\u00a0: le fichier gardé sur cet appareil a été modifié`;
-    // Offline, nothing keeps the files again: `files` replaced in the cache, as
-    // any page of the origin may do, until the worker sees it.
-    const replace = async (files) => {
+    // Offline, nothing keeps the files again: the cache emptied, or `files`
+    // replaced in it as any page of the origin may do, until the line says `line`.
+    const alter = async (files, line) => {
       await server.stop();
       await browser.reload();
       await awaiting(browser, "answer");
-      await until(async () => (await browser.run(async (urls) => {
-        const [name] = (await caches.keys()).filter((cache) => cache.startsWith("dep-"));
-        await Promise.all(urls.map(async (url) => (await caches.open(name)).put(url, new Response(
-          "<!DOCTYPE html><title>Remplacée</title><p>Remplacée</p>", { headers: { "Content-Type": "text/html" } }))));
-        navigator.serviceWorker.controller.postMessage("state");
+      await until(async () => await browser.run(async (urls) => {
+        const names = (await caches.keys()).filter((cache) => cache.startsWith("dep-"));
+        await Promise.all(urls.length === 0 ? names.map((name) => caches.delete(name))
+          : urls.map(async (url) => (await caches.open(names[0])).put(url, new Response(
+            "<!DOCTYPE html><title>Remplacée</title><p>Remplacée</p>", { headers: { "Content-Type": "text/html" } }))));
+        navigator.serviceWorker.controller.postMessage("state"); // as the page asks once it is on the screen
         return document.getElementById("offline").textContent;
-      }, files.map((file) => `${server.url}${file}`))) === changed(files[0]), `${files} replaced in the cache`);
+      }, files.map((file) => `${server.url}${file}`)) === line, `the line to say ${line}`);
     };
-    await replace(["index.html", "icon-192.png"]);
+    await alter([], gone);
+    await server.start();
+    await browser.reload();
+    await lineSays(browser, KEPT);
+    await alter(["index.html", "icon-192.png"], changed("index.html"));
     await browser.open(server.url).catch(() => null);
     const failure = await until(() => browser.run(() => document.getElementById("transcript") === null &&
       `${location.href} ${document.documentElement.textContent}`), "the browser's own failure");
     assert.doesNotMatch(failure, /Remplacée/);
     await server.start();
     await open(browser, server.url);
-    await lineSays(browser, KEPT); // the build's files kept again
-    await replace(["icon-192.png"]);
+    await lineSays(browser, KEPT);
+    await server.stop();
+    await browser.reload();
+    await consultsTheWorkedExample(browser, "offline, kept again");
+    await alter(["icon-192.png"], changed("icon-192.png"));
     await browser.reload();
     await awaiting(browser, "answer");
     await lineSays(browser, changed("icon-192.png"));
@@ -844,25 +838,6 @@ const CASES = [
         (await caches.match("index.html"))?.headers.get("Content-Security-Policy")))?.endsWith(framing),
       "the kept page with the server's new policy");
     }, { serve: iis })],
-
-  ["when the browser has evicted what the app kept, the line says so, and the next visit with a network keeps " +
-    "it again", ENGINES, () => withApp(async (browser, server) => {
-    await appServedBy(browser, server.url, VERSION);
-    // Offline, nothing keeps the files again until the line has spoken.
-    await server.stop();
-    const gone = `${NOT_KEPT}les fichiers de l’application ne sont plus gardés sur cet appareil`;
-    await until(async () => await browser.run(async () => {
-      await Promise.all((await caches.keys()).map((name) => caches.delete(name)));
-      navigator.serviceWorker.controller.postMessage("state"); // as the page asks once it is on the screen
-      return document.getElementById("offline").textContent;
-    }) === gone, "the line on what the browser evicted");
-    await server.start();
-    await browser.reload();
-    await lineSays(browser, KEPT);
-    await server.stop();
-    await browser.reload();
-    await consultsTheWorkedExample(browser, "offline, kept again");
-  })],
 
   ["copies inside the app's folder and its other pages are not the app's: each copy runs its own " +
     "version, offline too", ENGINES, () => withApp(async (browser, server) => {
