@@ -590,9 +590,10 @@ const CASES = [
     await refusedNothing(browser, "the app served again");
   }, { profile: true })],
 
-  ["a new version of the app replaces the old one within two reloads, on nginx without a reload of nginx too; " +
-    "a folder replaced file by file, the worker before the page, or a new version the server refuses, is not " +
-    "kept meanwhile: this device's version stays in use and the line says both", ENGINES, async () => {
+  ["a new version of the app, then a change to its files without a new version, replaces what the device keeps " +
+    "within two reloads, on nginx without a reload of nginx too; a folder replaced file by file, the worker " +
+    "before the page, or a new version the server refuses, is not kept meanwhile: this device's version stays " +
+    "in use and the line says both", ENGINES, async () => {
     // Every folder dated alike, as copies of releases made on one day: a
     // server's "not modified" must not hold back the new version.
     const worker = readFileSync(join(APP, "service-worker.js"));
@@ -601,6 +602,9 @@ const CASES = [
     const refused = copyOfApp({ worker: "as is", aged: true,
       change: (name, bytes) => (name === "manifest.webmanifest" ? null : bytes) });
     const whole = copyOfApp({ worker: "as is", aged: true });
+    const heading = "Débit expiratoire de pointe théorique";
+    const changed = copyOfApp({ aged: true, change: (name, bytes) => (name === "index.html"
+      ? bytes.toString().replace(`<h1>${heading}</h1>`, `<h1>${heading} (essai)</h1>`) : bytes) });
     try {
       for (const serve of [nginx, testServer]) {
         await withApp(async (browser, server) => {
@@ -621,10 +625,20 @@ const CASES = [
           assert.equal((await browser.run(appState)).version.split(",")[0], `dep ${VERSION}`);
           assert.equal(await offlineLine(browser), KEPT);
           await refusedNothing(browser, "the new version");
+          const kept = (await browser.run(appState)).caches;
+          server.folder = changed;
+          await browser.reload();
+          await until(async () => {
+            const { caches } = await browser.run(appState);
+            return caches.length === 1 && !kept.includes(caches[0]) && named(caches)[0] === cacheOf(server.url, VERSION);
+          }, "the changed files kept, in place of the others");
+          await browser.reload();
+          await awaiting(browser, "answer");
+          assert.equal(await browser.run(() => document.querySelector("h1").textContent), `${heading} (essai)`);
         }, { serve, version: "0.9.0", aged: true });
       }
     } finally {
-      for (const folder of [halfway, refused, whole]) {
+      for (const folder of [halfway, refused, whole, changed]) {
         rmSync(folder, { recursive: true });
       }
     }
@@ -858,27 +872,6 @@ const CASES = [
       await consultsTheWorkedExample(browser, url);
     }
   }, { version: "0.9.0" })],
-
-  ["a change to the app's files without a new version reaches the device within two openings, and " +
-    "the old files go", ENGINES, () => withApp(async (browser, server) => {
-    const first = (await appServedBy(browser, server.url, VERSION)).caches;
-    const heading = "Débit expiratoire de pointe théorique";
-    const changed = copyOfApp({ change: (name, bytes) => (name === "index.html"
-      ? bytes.toString().replace(`<h1>${heading}</h1>`, `<h1>${heading} (essai)</h1>`) : bytes) });
-    try {
-      server.folder = changed;
-      await browser.reload(); // the kept page, whose worker finds the new one
-      await until(async () => {
-        const { caches } = await browser.run(appState);
-        return caches.length === 1 && !first.includes(caches[0]) && named(caches)[0] === cacheOf(server.url, VERSION);
-      }, "the changed files kept, in place of the others");
-      await browser.reload();
-      await awaiting(browser, "answer");
-      assert.equal(await browser.run(() => document.querySelector("h1").textContent), `${heading} (essai)`);
-    } finally {
-      rmSync(changed, { recursive: true });
-    }
-  })],
 
   ["an app whose worker cannot keep a file says which and why, and works online: IIS without the app's " +
     "web.config, a sign-on portal that redirects to its login page or gives it in place of a file", ENGINES,
