@@ -67,17 +67,16 @@ TEST(ReferenceTables, EveryAxisAndEveryCellMatchThePublishedTables) {
   EXPECT_EQ(MEN_HEIGHT_GRID, PUBLISHED_MEN_HEIGHTS);
   EXPECT_EQ(WOMEN_HEIGHT_GRID, PUBLISHED_WOMEN_HEIGHTS);
   ASSERT_EQ(CHILD_HEIGHT_GRID.size(), PUBLISHED_CHILDREN.size());
-  // The stored cells, the women's fifth column of zeros included.
-  EXPECT_EQ(MEN_PEF, PUBLISHED_MEN);
-  EXPECT_EQ(WOMEN_PEF, PUBLISHED_WOMEN);
   for (std::size_t cell = 0; cell < PUBLISHED_MEN.size(); ++cell) {
     const int row = static_cast<int>(cell / 5);
     const int column = static_cast<int>(cell % 5);
-    EXPECT_EQ(adult_pef(PatientCategory::Man, row, column, false), PUBLISHED_MEN[cell])
-        << "row " << row << ", column " << column;
+    SCOPED_TRACE(testing::Message() << "row " << row << ", column " << column);
+    // The stored cells, the women's fifth column of zeros included.
+    EXPECT_EQ(MEN_PEF[cell], PUBLISHED_MEN[cell]);
+    EXPECT_EQ(WOMEN_PEF[cell], PUBLISHED_WOMEN[cell]);
+    EXPECT_EQ(adult_pef(PatientCategory::Man, row, column, false), PUBLISHED_MEN[cell]);
     if (column < 4) {
-      EXPECT_EQ(adult_pef(PatientCategory::Woman, row, column, false), PUBLISHED_WOMEN[cell])
-          << "row " << row << ", column " << column;
+      EXPECT_EQ(adult_pef(PatientCategory::Woman, row, column, false), PUBLISHED_WOMEN[cell]);
     }
   }
   for (std::size_t index = 0; index < PUBLISHED_CHILDREN.size(); ++index) {
