@@ -24,6 +24,9 @@ std::string age_note(int years) {
   return "l age le plus proche est " + std::to_string(years) + " ans";
 }
 std::string height_note(int cm) { return "la taille la plus proche est " + std::to_string(cm); }
+std::string child_note(int cm) {
+  return "La taille la plus proche est " + std::to_string(cm) + " cm";
+}
 std::string adult_value(int value) {
   return "\nLa valeur theorique de la DEP est " + std::to_string(value) + " L/Min";
 }
@@ -53,6 +56,12 @@ std::string adult_until_measurement(int age_reference, int height_reference, int
          height_note(height_reference) + adult_value(value) + measurement();
 }
 
+// The child dialogue up to the measurement question; `note` is empty inside
+// the height axis.
+std::string child_until_measurement(const std::string& note, int value) {
+  return category() + "\n" + child_height() + note + child_value(value) + measurement();
+}
+
 TEST(Dialogue, WorkedExampleOfAManOf42YearsAnd178Cm) {
   const Transcript run = consult("H\n42\n178\n480\n");
   EXPECT_EQ(run.output, adult_until_measurement(45, 175, 631) + report("76.1"));
@@ -70,8 +79,7 @@ TEST(Dialogue, LowerCaseLettersAndOneLineAnswersGiveTheSameRun) {
   EXPECT_EQ(consult("F\n17\n150\n400\n").output, woman);
   EXPECT_EQ(consult("f 17 150 400").output, woman);
 
-  const std::string child =
-      category() + "\n" + child_height() + child_value(283) + measurement() + report("106.0");
+  const std::string child = child_until_measurement("", 283) + report("106.0");
   EXPECT_EQ(consult("E\n137\n300\n").output, child);
   EXPECT_EQ(consult("e 137 300").output, child);
 }
@@ -83,8 +91,8 @@ TEST(Dialogue, WrongCategoryAnswersBringTheQuestionBackOnePerCharacter) {
   EXPECT_EQ(consult("xH 42 178 480").output,
             category() + "\n" + adult_until_measurement(45, 175, 631) + report("76.1"));
   // A blank before the letter is an answer of its own.
-  EXPECT_EQ(consult(" E 137 300").output, category() + "\n" + category() + "\n" + child_height() +
-                                              child_value(283) + measurement() + report("106.0"));
+  EXPECT_EQ(consult(" E 137 300").output,
+            category() + "\n" + child_until_measurement("", 283) + report("106.0"));
 }
 
 TEST(Dialogue, ReadsTheCategoryAsACharacterAndEveryOtherAnswerAsANumber) {
@@ -119,15 +127,11 @@ TEST(Dialogue, WomenAreReadFromTheirOwnTable) {
 
 TEST(Dialogue, ChildrenAreAskedOnlyTheirHeight) {
   // Inside the axis there is no note at all.
-  EXPECT_EQ(consult("E 102 124").output, category() + "\n" + child_height() + child_value(124) +
-                                             measurement() + report("100.0"));
-  EXPECT_EQ(consult("E 190 488").output, category() + "\n" + child_height() +
-                                             "La taille la plus proche est 180 cm" +
-                                             child_value(488) + measurement() + report("100.0"));
+  EXPECT_EQ(consult("E 102 124").output, child_until_measurement("", 124) + report("100.0"));
+  EXPECT_EQ(consult("E 190 488").output,
+            child_until_measurement(child_note(180), 488) + report("100.0"));
   // An unreadable height keeps 0: the lowest height, with its note.
-  EXPECT_EQ(consult("E abc").output, category() + "\n" + child_height() +
-                                         "La taille la plus proche est 100 cm" + child_value(124) +
-                                         measurement());
+  EXPECT_EQ(consult("E abc").output, child_until_measurement(child_note(100), 124));
 }
 
 TEST(Dialogue, AMeasuredValueOfZeroOrNoneEndsTheRunAtOnce) {
@@ -152,8 +156,7 @@ TEST(Dialogue, PercentagesFollowTheMeasuredValueWhateverItIs) {
   // The measured value passes through single precision: 16777217 becomes
   // 16777216 before it is divided by 124.
   EXPECT_EQ(consult("E 50 16777217").output,
-            category() + "\n" + child_height() + "La taille la plus proche est 100 cm" +
-                child_value(124) + measurement() + report("13530012.9"));
+            child_until_measurement(child_note(100), 124) + report("13530012.9"));
 }
 
 TEST(Dialogue, AnExactHalfIsRoundedAsTheFormatterRoundsIt) {
@@ -176,9 +179,7 @@ TEST(Dialogue, TheInputEndingAtTheCategoryQuestionEndsTheRun) {
 TEST(Dialogue, TheInputEndingAtTheAgeOrHeightKeepsThePresets) {
   EXPECT_EQ(consult("H").output, adult_until_measurement(15, 160, 530));
   EXPECT_EQ(consult("F 42").output, adult_until_measurement(45, 152, 454));
-  EXPECT_EQ(consult("E").output, category() + "\n" + child_height() +
-                                     "La taille la plus proche est 100 cm" + child_value(124) +
-                                     measurement());
+  EXPECT_EQ(consult("E").output, child_until_measurement(child_note(100), 124));
 }
 
 }  // namespace

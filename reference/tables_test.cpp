@@ -6,168 +6,82 @@
 #include <cstdint>
 #include <cstdlib>
 #include <span>
-#include <string_view>
-#include <vector>
 
 #include "reference/reference.hpp"
 
 namespace dep {
 namespace {
 
-// The reference tables as published, one row per line: the row's key (an age
-// or a height), then its values. Parsed here so that every cell of the
-// program's tables is checked against an independent copy.
-constexpr std::string_view PUBLISHED_MEN = R"(
-15 | 530 | 542 | 555 | 566 | 577
-20 | 570 | 580 | 588 | 600 | 612
-25 | 594 | 606 | 617 | 628 | 638
-30 | 606 | 618 | 632 | 642 | 652
-35 | 610 | 623 | 638 | 650 | 660
-40 | 608 | 620 | 635 | 647 | 657
-45 | 600 | 614 | 628 | 638 | 650
-50 | 587 | 600 | 613 | 622 | 635
-55 | 571 | 585 | 596 | 608 | 619
-60 | 554 | 570 | 578 | 589 | 600
-65 | 538 | 550 | 560 | 570 | 580
-70 | 520 | 530 | 540 | 550 | 560
-75 | 510 | 510 | 520 | 530 | 540
-80 | 480 | 490 | 500 | 510 | 520
-85 | 462 | 470 | 480 | 490 | 500
-)";
+// The reference tables as published, copied here so that every cell of the
+// program's tables is checked against an independent copy. The adult tables
+// are row by row, as the program stores them: cell (r, c) is element r·5 + c.
+constexpr std::array<std::int32_t, 15> PUBLISHED_AGES{15, 20, 25, 30, 35, 40, 45, 50,
+                                                      55, 60, 65, 70, 75, 80, 85};
+constexpr std::array<std::int32_t, 5> PUBLISHED_MEN_HEIGHTS{160, 167, 175, 183, 190};
+constexpr std::array<std::int32_t, 4> PUBLISHED_WOMEN_HEIGHTS{152, 160, 167, 175};
 
-constexpr std::string_view PUBLISHED_WOMEN = R"(
-15 | 441 | 453 | 464 | 474 | 0
-20 | 460 | 472 | 483 | 494 | 0
-25 | 470 | 484 | 496 | 505 | 0
-30 | 476 | 490 | 500 | 510 | 0
-35 | 473 | 488 | 498 | 508 | 0
-40 | 460 | 480 | 490 | 500 | 0
-45 | 449 | 470 | 480 | 490 | 0
-50 | 438 | 458 | 468 | 478 | 0
-55 | 433 | 446 | 456 | 466 | 0
-60 | 422 | 431 | 440 | 450 | 0
-65 | 410 | 419 | 428 | 436 | 0
-70 | 397 | 406 | 413 | 422 | 0
-75 | 385 | 390 | 400 | 408 | 0
-80 | 370 | 378 | 386 | 394 | 0
-85 | 360 | 365 | 374 | 380 | 0
-)";
-
-constexpr std::string_view PUBLISHED_CHILDREN = R"(
-100 | 124
-105 | 146
-110 | 169
-115 | 192
-120 | 215
-125 | 237
-130 | 260
-135 | 283
-140 | 306
-145 | 329
-150 | 351
-155 | 374
-160 | 397
-165 | 420
-170 | 442
-175 | 465
-180 | 488
-)";
-
-struct PublishedRow {
-  std::int32_t key = 0;
-  std::vector<std::int32_t> values;
+constexpr std::array<std::int32_t, 75> PUBLISHED_MEN{
+    // 160  167  175  183  190 cm
+    530, 542, 555, 566, 577,  // 15 years
+    570, 580, 588, 600, 612,  // 20
+    594, 606, 617, 628, 638,  // 25
+    606, 618, 632, 642, 652,  // 30
+    610, 623, 638, 650, 660,  // 35
+    608, 620, 635, 647, 657,  // 40
+    600, 614, 628, 638, 650,  // 45
+    587, 600, 613, 622, 635,  // 50
+    571, 585, 596, 608, 619,  // 55
+    554, 570, 578, 589, 600,  // 60
+    538, 550, 560, 570, 580,  // 65
+    520, 530, 540, 550, 560,  // 70
+    510, 510, 520, 530, 540,  // 75
+    480, 490, 500, 510, 520,  // 80
+    462, 470, 480, 490, 500,  // 85
 };
 
-std::vector<PublishedRow> parse(std::string_view table) {
-  std::vector<PublishedRow> rows;
-  std::size_t start = 0;
-  while (start < table.size()) {
-    std::size_t end = table.find('\n', start);
-    if (end == std::string_view::npos) {
-      end = table.size();
-    }
-    const std::string_view line = table.substr(start, end - start);
-    start = end + 1;
-    if (line.empty()) {
-      continue;
-    }
-    std::vector<std::int32_t> numbers;
-    std::int32_t number = 0;
-    bool in_number = false;
-    for (const char c : line) {
-      if (c >= '0' && c <= '9') {
-        number = number * 10 + (c - '0');
-        in_number = true;
-      } else if (in_number) {
-        numbers.push_back(number);
-        number = 0;
-        in_number = false;
-      }
-    }
-    if (in_number) {
-      numbers.push_back(number);
-    }
-    rows.push_back({numbers.front(), {numbers.begin() + 1, numbers.end()}});
-  }
-  return rows;
-}
+constexpr std::array<std::int32_t, 75> PUBLISHED_WOMEN{
+    // 152  160  167  175 cm, and the fifth column, storage only
+    441, 453, 464, 474, 0,  // 15 years
+    460, 472, 483, 494, 0,  // 20
+    470, 484, 496, 505, 0,  // 25
+    476, 490, 500, 510, 0,  // 30
+    473, 488, 498, 508, 0,  // 35
+    460, 480, 490, 500, 0,  // 40
+    449, 470, 480, 490, 0,  // 45
+    438, 458, 468, 478, 0,  // 50
+    433, 446, 456, 466, 0,  // 55
+    422, 431, 440, 450, 0,  // 60
+    410, 419, 428, 436, 0,  // 65
+    397, 406, 413, 422, 0,  // 70
+    385, 390, 400, 408, 0,  // 75
+    370, 378, 386, 394, 0,  // 80
+    360, 365, 374, 380, 0,  // 85
+};
 
-TEST(ReferenceTables, AxesAreThePublishedReferencePoints) {
-  const std::vector<std::int32_t> ages{15, 20, 25, 30, 35, 40, 45, 50, 55, 60, 65, 70, 75, 80, 85};
-  EXPECT_EQ(std::vector<std::int32_t>(AGE_GRID.begin(), AGE_GRID.end()), ages);
-  EXPECT_EQ(std::vector<std::int32_t>(MEN_HEIGHT_GRID.begin(), MEN_HEIGHT_GRID.end()),
-            (std::vector<std::int32_t>{160, 167, 175, 183, 190}));
-  EXPECT_EQ(std::vector<std::int32_t>(WOMEN_HEIGHT_GRID.begin(), WOMEN_HEIGHT_GRID.end()),
-            (std::vector<std::int32_t>{152, 160, 167, 175}));
-  ASSERT_EQ(CHILD_HEIGHT_GRID.size(), 17U);
-  for (std::size_t i = 0; i < CHILD_HEIGHT_GRID.size(); ++i) {
-    EXPECT_EQ(CHILD_HEIGHT_GRID[i], 100 + 5 * static_cast<std::int32_t>(i));
-  }
-}
+/// By height: 100, 105, … 180 cm.
+constexpr std::array<std::int32_t, 17> PUBLISHED_CHILDREN{
+    124, 146, 169, 192, 215, 237, 260, 283, 306, 329, 351, 374, 397, 420, 442, 465, 488};
 
-TEST(ReferenceTables, EveryMenCellMatchesThePublishedTable) {
-  const auto rows = parse(PUBLISHED_MEN);
-  ASSERT_EQ(rows.size(), 15U);
-  for (int row = 0; row < 15; ++row) {
-    const PublishedRow& published = rows[static_cast<std::size_t>(row)];
-    EXPECT_EQ(AGE_GRID[static_cast<std::size_t>(row)], published.key);
-    ASSERT_EQ(published.values.size(), 5U);
-    for (int column = 0; column < 5; ++column) {
-      const std::int32_t expected = published.values[static_cast<std::size_t>(column)];
-      EXPECT_EQ(adult_pef(PatientCategory::Man, row, column, false), expected)
-          << "age " << published.key << ", column " << column;
-      EXPECT_EQ(MEN_PEF[static_cast<std::size_t>(row * 5 + column)], expected);
+TEST(ReferenceTables, EveryAxisAndEveryCellMatchThePublishedTables) {
+  EXPECT_EQ(AGE_GRID, PUBLISHED_AGES);
+  EXPECT_EQ(MEN_HEIGHT_GRID, PUBLISHED_MEN_HEIGHTS);
+  EXPECT_EQ(WOMEN_HEIGHT_GRID, PUBLISHED_WOMEN_HEIGHTS);
+  ASSERT_EQ(CHILD_HEIGHT_GRID.size(), PUBLISHED_CHILDREN.size());
+  for (std::size_t cell = 0; cell < PUBLISHED_MEN.size(); ++cell) {
+    const int row = static_cast<int>(cell / 5);
+    const int column = static_cast<int>(cell % 5);
+    SCOPED_TRACE(testing::Message() << "row " << row << ", column " << column);
+    // The stored cells, the women's fifth column of zeros included.
+    EXPECT_EQ(MEN_PEF[cell], PUBLISHED_MEN[cell]);
+    EXPECT_EQ(WOMEN_PEF[cell], PUBLISHED_WOMEN[cell]);
+    EXPECT_EQ(adult_pef(PatientCategory::Man, row, column, false), PUBLISHED_MEN[cell]);
+    if (column < 4) {
+      EXPECT_EQ(adult_pef(PatientCategory::Woman, row, column, false), PUBLISHED_WOMEN[cell]);
     }
   }
-}
-
-TEST(ReferenceTables, EveryWomenCellMatchesThePublishedTable) {
-  const auto rows = parse(PUBLISHED_WOMEN);
-  ASSERT_EQ(rows.size(), 15U);
-  for (int row = 0; row < 15; ++row) {
-    const PublishedRow& published = rows[static_cast<std::size_t>(row)];
-    EXPECT_EQ(AGE_GRID[static_cast<std::size_t>(row)], published.key);
-    ASSERT_EQ(published.values.size(), 5U);
-    for (int column = 0; column < 4; ++column) {
-      EXPECT_EQ(adult_pef(PatientCategory::Woman, row, column, false),
-                published.values[static_cast<std::size_t>(column)])
-          << "age " << published.key << ", column " << column;
-    }
-    // The fifth column is storage only.
-    for (int column = 0; column < 5; ++column) {
-      EXPECT_EQ(WOMEN_PEF[static_cast<std::size_t>(row * 5 + column)],
-                published.values[static_cast<std::size_t>(column)]);
-    }
-  }
-}
-
-TEST(ReferenceTables, EveryChildCellMatchesThePublishedTable) {
-  const auto rows = parse(PUBLISHED_CHILDREN);
-  ASSERT_EQ(rows.size(), 17U);
-  for (int index = 0; index < 17; ++index) {
-    const PublishedRow& published = rows[static_cast<std::size_t>(index)];
-    EXPECT_EQ(CHILD_HEIGHT_GRID[static_cast<std::size_t>(index)], published.key);
-    EXPECT_EQ(child_pef(index), published.values.at(0)) << "height " << published.key;
+  for (std::size_t index = 0; index < PUBLISHED_CHILDREN.size(); ++index) {
+    EXPECT_EQ(CHILD_HEIGHT_GRID[index], 100 + 5 * static_cast<std::int32_t>(index));
+    EXPECT_EQ(child_pef(static_cast<int>(index)), PUBLISHED_CHILDREN[index]) << "index " << index;
   }
 }
 
@@ -209,14 +123,6 @@ TEST(ReferenceTables, BlendedLookupIsTheTruncatedMeanWithTheRowAbove) {
   EXPECT_EQ(adult_pef(PatientCategory::Woman, 14, 3, true), 387);  // (380 + 394) / 2
   EXPECT_EQ(adult_pef(PatientCategory::Woman, 12, 1, true), 398);  // (390 + 406) / 2
   EXPECT_EQ(adult_pef(PatientCategory::Woman, 13, 0, true), 377);  // 755 / 2, half dropped
-}
-
-TEST(ReferenceTables, PublishedSpotValues) {
-  EXPECT_EQ(adult_pef(PatientCategory::Man, 12, 0, false), 510);
-  EXPECT_EQ(adult_pef(PatientCategory::Man, 12, 1, false), 510);
-  EXPECT_EQ(adult_pef(PatientCategory::Woman, 14, 3, false), 380);
-  EXPECT_EQ(child_pef(0), 124);
-  EXPECT_EQ(child_pef(16), 488);
   // The lookups are usable at compile time.
   static_assert(adult_pef(PatientCategory::Man, 6, 2, true) == 631);
   static_assert(child_pef(7) == 283);
