@@ -678,28 +678,6 @@ const CASES = [
     }
   }, { serve: nginx, aged: true })],
 
-  ["two copies of the app on one origin keep their files: both work offline, through an update of one",
-    ["chromium", "firefox"], () => withApp(async (browser, server) => {
-      server.folders.set("/next/", APP);
-      const [first, next] = [server.url, server.urlOf("/next/")];
-      await appServedBy(browser, first, "0.9.0");
-      await appServedBy(browser, next, VERSION);
-      // Caches named as before they named their folder: each copy's own
-      // page is in one of them.
-      await browser.run((folders) => Promise.all(folders.map(async (folder, i) =>
-        (await caches.open(`dep-0.${i}`)).put(`${folder}index.html`, new Response("")))), [first, next]);
-      server.folder = APP; // the first copy is updated
-      await open(browser, first);
-      const expected = [cacheOf(first, VERSION), cacheOf(next, VERSION), "dep-0.1"].sort().join();
-      await until(async () => named((await browser.run(appState)).caches).join() === expected,
-        "the first copy's older caches deleted, the other copy's kept");
-      await server.stop();
-      for (const url of [first, next]) {
-        await open(browser, url);
-        await consultsTheWorkedExample(browser, url);
-      }
-    }, { version: "0.9.0" })],
-
   ["on Debian's nginx and Apache as installed, with the app's files for them, and on IIS 10 and 7.5, every " +
     "file carries the headers, one policy that is the same for every build, no server file is served, and the " +
     "app is kept and works with the server stopped, its statement read online", ENGINES, async () => {
@@ -853,24 +831,41 @@ const CASES = [
       "the kept page with the server's new policy");
     }, { serve: iis })],
 
-  ["copies inside the app's folder and its other pages are not the app's: each copy runs its own " +
-    "version, offline too", ENGINES, () => withApp(async (browser, server) => {
-    const [outer, inner] = [server.url, server.urlOf("/app/essai/")];
+  ["copies of the app on one origin, beside each other or inside the app's folder, and the folder's other " +
+    "pages keep to their own: each copy runs its own version and keeps its own files, offline too, through an " +
+    "update of one", ENGINES, () => withApp(async (browser, server) => {
+    const [first, inner, next] = [server.url, server.urlOf("/app/essai/"), server.urlOf("/next/")];
     server.folders.set("/app/essai/", APP);
+    server.folders.set("/next/", APP);
     writeFileSync(join(server.folders.get("/app/"), "notes.html"),
       "<!DOCTYPE html><html lang=\"fr\"><title>Notes</title><p>Notes du service</p></html>");
-    await appServedBy(browser, outer, "0.9.0");
+    await appServedBy(browser, first, "0.9.0");
     // The first visit to the copy inside is that copy's, not the outer copy's kept page.
     assert.ok((await appServedBy(browser, inner, VERSION)).version.startsWith(`dep ${VERSION},`));
-    await browser.open(`${outer}notes.html`);
+    await appServedBy(browser, next, VERSION);
+    await browser.open(`${first}notes.html`);
     await until(async () => await browser.run(() => document.body?.textContent) === "Notes du service",
       "the other page as the server gives it");
-    await server.stop();
-    for (const [url, version] of [[outer, "0.9.0"], [inner, VERSION]]) {
-      await open(browser, url);
-      assert.ok((await browser.run(appState)).version.startsWith(`dep ${version},`), url);
-      await consultsTheWorkedExample(browser, url);
-    }
+    // Caches named as before they named their folder: each copy's own page
+    // is in one of them.
+    await browser.run((folders) => Promise.all(folders.map(async (folder, i) =>
+      (await caches.open(`dep-0.${i}`)).put(`${folder}index.html`, new Response("")))), [first, next]);
+    const offline = async (firstVersion) => {
+      await server.stop();
+      for (const [url, version] of [[first, firstVersion], [inner, VERSION], [next, VERSION]]) {
+        await open(browser, url);
+        assert.ok((await browser.run(appState)).version.startsWith(`dep ${version},`), url);
+        await consultsTheWorkedExample(browser, url);
+      }
+    };
+    await offline("0.9.0");
+    await server.start();
+    server.folder = APP; // the first copy is updated
+    await open(browser, first);
+    const expected = [first, inner, next].map((url) => cacheOf(url, VERSION)).concat("dep-0.1").sort().join();
+    await until(async () => named((await browser.run(appState)).caches).join() === expected,
+      "the first copy's older caches deleted, the other copies' kept");
+    await offline(VERSION);
   }, { version: "0.9.0" })],
 
   ["an app whose worker cannot keep a file says which and why, and works online: IIS without the app's " +
