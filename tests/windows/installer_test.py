@@ -67,6 +67,7 @@ class Installer(unittest.TestCase):
         # Whatever a failed test left installed goes, for the next test.
         for package in (self.next_package, self.rebuilt_package, self.package):
             self.addCleanup(self.msiexec, "/x", package)
+        self.assertEqual(self.leftovers(), [])
 
     @staticmethod
     def version(package):
@@ -123,10 +124,8 @@ class Installer(unittest.TestCase):
         self.assertEqual((entry["DisplayVersion"], entry["Publisher"]), (version, "dep developers"))
         # Once, on a loaded machine, the user's value was not there yet when
         # msiexec had returned: it is awaited, within the harness's patience.
-        deadline = time.monotonic() + dep_test.PATIENCE
-        while not self.registry_key(self.START_MENU_KEY) and time.monotonic() < deadline:
-            time.sleep(0.1)
-        self.assertTrue(self.registry_key(self.START_MENU_KEY))
+        self.assertTrue(dep_test.within_patience(lambda: self.registry_key(self.START_MENU_KEY),
+                                                 lambda: time.sleep(0.1)))
         # Each shortcut's target, a local path, and its working folder, a wide string.
         shortcuts = self.shortcuts()
         self.assertEqual([os.path.basename(shortcut) for shortcut in shortcuts], sorted(self.ENTRIES))
@@ -138,7 +137,6 @@ class Installer(unittest.TestCase):
 
     def test_installs_for_the_whole_machine_and_is_removed_without_a_trace(self):
         for package in (self.package, self.signed_package):
-            self.assertEqual(self.leftovers(), [], package)
             self.assertEqual(self.msiexec("/i", package), 0, package)
             self.assert_installed(self.version(package))
             status, out, err = dep_test.run_piped(b"H\n42\n178\n480\n", program=self.FOLDER + "\\dep.exe",
@@ -152,7 +150,6 @@ class Installer(unittest.TestCase):
             # Windows refuses a package under the installed product code with another package code.
             (product, package), (second_product, second_package) = self.codes(first), self.codes(second)
             self.assertEqual(product == second_product, package == second_package, second)
-            self.assertEqual(self.leftovers(), [], second)
             self.assertEqual(self.msiexec("/i", first), 0, second)
             self.assertEqual(self.msiexec("/i", second), 0, second)
             self.assert_installed(self.version(second))
@@ -161,7 +158,6 @@ class Installer(unittest.TestCase):
             self.assertEqual(self.leftovers(), [], second)
 
     def test_the_folder_chosen_at_installation_is_kept_by_later_packages(self):
-        self.assertEqual(self.leftovers(), [])
         self.assertEqual(self.msiexec("/i", self.package, f"INSTALLDIR={self.CHOSEN_FOLDER}"), 0)
         self.assert_installed(self.version(self.package), self.CHOSEN_FOLDER)
         for package in (self.rebuilt_package, self.next_package):
@@ -172,7 +168,6 @@ class Installer(unittest.TestCase):
         self.assertEqual(self.leftovers(), [])
 
     def test_a_newer_package_replaces_the_installed_one_and_an_older_one_is_refused(self):
-        self.assertEqual(self.leftovers(), [])
         self.assertEqual(self.msiexec("/i", self.package), 0)
         self.assertEqual(self.msiexec("/i", self.next_package), 0)
         self.assert_installed(self.version(self.next_package))
