@@ -51,6 +51,12 @@ def table(name):
     return [dict(zip(columns, line.split("\t"))) for line in lines[3:] if line]
 
 
+def installed_file(name):
+    """The installer's row of the file it installs as `name`."""
+    [row] = [row for row in table("File") if row["FileName"].endswith(name)]
+    return row
+
+
 def properties():
     return {row["Property"]: row["Value"] for row in table("Property")}
 
@@ -85,7 +91,7 @@ class Resources(unittest.TestCase):
         self.assertEqual(self.strings["CompanyName"], properties()["Manufacturer"])
 
     def test_the_versions_are_the_installers(self):
-        [program] = [row for row in table("File") if row["File"] == "dep.exe"]
+        program = installed_file("dep.exe")
         self.assertTrue(program["Version"].startswith(properties()["ProductVersion"] + "."))
         fixed = re.findall(r"^ *(FILE|PRODUCT)VERSION (\d+), (\d+), (\d+), (\d+)$", self.script, re.M)
         self.assertEqual([".".join(numbers) for _, *numbers in fixed], [program["Version"]] * 2)
@@ -98,8 +104,7 @@ class Resources(unittest.TestCase):
         self.assertIn(f'BLOCK "{language:04X}{code_page:04X}"', self.script)
         listing = run("wrestool", "--list", self.exe).decode()
         self.assertEqual(set(re.findall(r"--language=(\d+)", listing)), {str(language)})
-        [program] = [row for row in table("File") if row["File"] == "dep.exe"]
-        self.assertEqual(program["Language"], str(language))
+        self.assertEqual(installed_file("dep.exe")["Language"], str(language))
         self.assertEqual(summary(MSI)[b"Template"], f"x64;{language}".encode())
 
     def test_the_summary_says_what_the_resource_says_in_the_packages_code_page(self):
@@ -187,8 +192,7 @@ class InstallerRules(unittest.TestCase):
                 self.assertIn(directory, removed, directory)
 
     def test_dep_exe_is_versioned_and_the_installer_shows_its_icon(self):
-        [program] = [row for row in table("File") if row["File"] == "dep.exe"]
-        self.assertEqual(program["Version"], f"{VERSION}.0")
+        self.assertEqual(installed_file("dep.exe")["Version"], f"{VERSION}.0")
         self.assertNotIn("dep.exe", [row["File_"] for row in table("MsiFileHash")])
         self.assertIn(properties()["ARPPRODUCTICON"], [row["Name"] for row in table("Icon")])
 
@@ -240,9 +244,8 @@ class Notices(unittest.TestCase):
         self.assertRegex(taken, RUNTIME_PARTS[0][1])
 
     def test_the_installer_installs_them_beside_the_program(self):
-        [notices] = [row for row in table("File") if row["FileName"].endswith("LICENCES-TIERCES.txt")]
         folders = {row["Component"]: row["Directory_"] for row in table("Component")}
-        self.assertEqual(folders[notices["Component_"]], folders["Program"])
+        self.assertEqual(folders[installed_file("LICENCES-TIERCES.txt")["Component_"]], folders["Program"])
 
 
 class Signing(unittest.TestCase):
