@@ -20,6 +20,7 @@ import unittest
 
 sys.path.insert(0, os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
 import dep_test  # noqa: E402
+import package_test  # noqa: E402
 
 WINE = ""
 DEP = ""
@@ -76,11 +77,7 @@ class Installer(unittest.TestCase):
     @staticmethod
     def codes(package):
         """The package's product code and package code."""
-        properties = subprocess.run(["msiinfo", "export", package, "Property"],
-                                    capture_output=True, check=True).stdout.decode()
-        summary = subprocess.run(["msiinfo", "suminfo", package], capture_output=True, check=True).stdout.decode("cp1252")
-        return (re.search(r"^ProductCode\t(\S+)", properties, re.M).group(1),
-                re.search(r"^Revision number \(UUID\): (\S+)", summary, re.M).group(1))
+        return package_test.properties(package)["ProductCode"], package_test.summary(package)[b"Revision number (UUID)"]
 
     def unix(self, windows_path):
         return os.path.join(self.prefix, "drive_c", *windows_path[3:].split("\\"))

@@ -41,12 +41,12 @@ def run(*command, **options):
     return subprocess.run(command, capture_output=True, check=True, **options).stdout
 
 
-def table(name):
-    """The rows of the installer's table `name`, as dictionaries (msiinfo
-    writes the streams of a table, such as the icons, into the current
-    folder: a folder of its own)."""
+def table(name, package=None):
+    """The rows of the table `name` of the installer (or of `package`), as
+    dictionaries (msiinfo writes the streams of a table, such as the icons,
+    into the current folder: a folder of its own)."""
     with tempfile.TemporaryDirectory() as folder:
-        lines = run("msiinfo", "export", os.path.abspath(MSI), name, cwd=folder).decode("utf-8").splitlines()
+        lines = run("msiinfo", "export", os.path.abspath(package or MSI), name, cwd=folder).decode().splitlines()
     columns = lines[0].split("\t")
     return [dict(zip(columns, line.split("\t"))) for line in lines[3:] if line]
 
@@ -57,8 +57,8 @@ def installed_file(name):
     return row
 
 
-def properties():
-    return {row["Property"]: row["Value"] for row in table("Property")}
+def properties(package=None):
+    return {row["Property"]: row["Value"] for row in table("Property", package)}
 
 
 def summary(package):
