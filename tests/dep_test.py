@@ -191,13 +191,19 @@ def visible(screen):
     return re.sub(r"\s", "", text)
 
 
+def kernel_view(pid, name):
+    """The process's /proc/PID/NAME, '' once it is gone."""
+    try:
+        with open(f"/proc/{pid}/{name}") as view:
+            return view.read()
+    except OSError:
+        return ""
+
+
 def state(pid):
     """The process's state as the kernel shows it ('T' stopped, 'Z' ended), '' once it is gone."""
-    try:
-        with open(f"/proc/{pid}/stat") as stat:
-            return stat.read().rsplit(")", 1)[1].split()[0]
-    except (FileNotFoundError, ProcessLookupError, IndexError):
-        return ""
+    fields = kernel_view(pid, "stat").rpartition(")")[2].split()  # after the command's name
+    return fields[0] if fields else ""
 
 
 class Terminal:
@@ -321,8 +327,8 @@ class Terminal:
             self.wait_for(self.in_key_mode, "the key wait")
             for piece in pieces[:-1]:
                 self.type(piece)
-                # The program has read it and waits for the rest of the key.
-                self.wait_for(lambda: "poll" in self.waits_in(), "the program to wait for more bytes")
+                # The program has read it and waits for the rest of the key, in poll's kernel function.
+                self.wait_for(lambda: "poll" in kernel_view(self.pid, "wchan"), "the program to wait for more bytes")
             self.type(pieces[-1])
             return
 
@@ -334,14 +340,6 @@ class Terminal:
             os.kill(self.pid, signal.SIGCONT)
             within_patience(lambda: not self.running(), lambda: self.read(0.01), seconds=1.0)
         within_patience(lambda: not self.running(), attempt)
-
-    def waits_in(self):
-        """The kernel function the program waits in (poll's, once it waits for more of a key)."""
-        try:
-            with open(f"/proc/{self.pid}/wchan") as wchan:
-                return wchan.read()
-        except OSError:
-            return ""
 
     def exit_code(self):
         """The session's exit code once the program has ended and, under
