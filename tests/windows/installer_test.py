@@ -89,9 +89,8 @@ class Installer(unittest.TestCase):
 
     def entries(self):
         """The installed applications named dep: each entry's values."""
-        listing = subprocess.run(
-            [WINE, "reg", "query", "HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall", "/s"],
-            env=self.env, capture_output=True, check=True).stdout.decode("utf-8", "replace")
+        listing = package_test.run(WINE, "reg", "query", "HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall",
+                                   "/s", env=self.env).decode("utf-8", "replace")
         entries = [dict(re.findall(r"^    (\S+)    REG_\w+ *(.*?)\r?$", key, re.M),
                         ProductCode=key.partition("\n")[0].strip().rsplit("\\", 1)[-1]) for key in listing.split("HKEY_")]
         return [entry for entry in entries if entry.get("DisplayName") == "dep"]
@@ -171,9 +170,8 @@ class Installer(unittest.TestCase):
         self.assertEqual(self.msiexec("/i", self.package), self.REFUSED)
         self.assert_installed(self.version(self.next_package))
         # What Windows says then (Wine shows no message when installing silently).
-        refusal = subprocess.run(["msiinfo", "export", self.package, "LaunchCondition"],
-                                 capture_output=True, check=True).stdout.decode()
-        self.assertIn("Une version plus récente de dep est déjà installée", refusal)
+        refusals = [row["Description"] for row in package_test.table("LaunchCondition", self.package)]
+        self.assertIn("Une version plus récente de dep est déjà installée", " ".join(refusals))
         self.assertEqual(self.msiexec("/x", self.next_package), 0)
         self.assertEqual(self.leftovers(), [])
 
