@@ -28,6 +28,7 @@ import tempfile
 import time
 import unittest
 import zipfile
+from pathlib import Path
 
 SHIPPED = MSI = LINK_MAP = VERSION = EPOCH = RC = WINDRES = CPACK = CPACK_CONFIG = ""
 BUILD_INSTALLER = []
@@ -337,11 +338,7 @@ class Zip(unittest.TestCase):
         with zipfile.ZipFile(archive) as packed:
             zipped = {name: packed.read(name) for name in packed.namelist()}
         run("msiextract", "-C", os.path.join(folder, "installed"), MSI)
-        installed = {}
-        for directory, _, names in os.walk(os.path.join(folder, "installed")):
-            for name in names:
-                with open(os.path.join(directory, name), "rb") as file:
-                    installed[name] = file.read()
+        installed = {path.name: path.read_bytes() for path in Path(folder, "installed").rglob("*") if path.is_file()}
         self.assertEqual(zipped.keys(), installed.keys())
         for name, data in zipped.items():
             self.assertEqual(data, installed[name], name)
