@@ -149,8 +149,7 @@ class Piped(unittest.TestCase):
         # whether the input ends after them, output (None: not captured),
         # error, status (-N: signal N)
         rows = [
-            ("the README's piped example", both, None, readme_command, False,
-             worked_example, "", 0),
+            ("the README's piped example", both, None, readme_command, False, worked_example, "", 0),
             ("the worked example, no key awaited", both, None, b"H\n42\n178\n480\n", False,
              worked_example, "", 0),
             ("answers ended by CR LF", both, None, b"H\r\n42\r\n178\r\n480\r\n", False,
