@@ -68,43 +68,46 @@ def run_piped(data, close_input=False, stdin=None, stdout=subprocess.PIPE, progr
               preexec_fn=None):
     """Runs the program with `data` waiting on a pipe (or on `stdin`), which
     stays open unless `close_input`, so that a read beyond the data blocks
-    rather than ends; under Wine, again when Wine, not the program, failed.
+    rather than ends; `data` as text is a shell command piped to the program
+    instead. Under Wine, again when Wine, not the program, failed.
     Returns (status, out, err): status None when it did not end in time, -N
     when signal N ended it."""
+    arguments = command(program)
+    if isinstance(data, str):
+        arguments, data = ["sh", "-c", f'{data} | "$@"', "sh", *arguments], b""
+
     def once():
         reader, writer = os.pipe()
         os.write(writer, data)
         if close_input:
             os.close(writer)
         try:
-            process = subprocess.Popen(command(program), stdin=reader if stdin is None else stdin,
+            process = subprocess.Popen(arguments, stdin=reader if stdin is None else stdin,
                                        stdout=stdout, stderr=subprocess.PIPE, env=env, preexec_fn=preexec_fn)
         finally:
             os.close(reader)
-        streams = {f.fileno(): f for f in (process.stdout, process.stderr) if f}
-        collected = {fd: b"" for fd in streams}
-        deadline = time.monotonic() + PATIENCE
-        while streams and time.monotonic() < deadline:
-            for fd in select.select(list(streams), [], [], deadline - time.monotonic())[0]:
-                chunk = os.read(fd, 4096)
-                collected[fd] += chunk
-                if not chunk:
-                    del streams[fd]
         try:
-            status = process.wait(max(deadline - time.monotonic(), 0.1))
+            out, err = process.communicate(timeout=PATIENCE)
+            status = process.returncode
         except subprocess.TimeoutExpired:
             process.kill()
-            process.wait()
+            out, err = process.communicate(timeout=PATIENCE)
             status = None
-        if not close_input:
-            os.close(writer)
-        out = collected.get(process.stdout.fileno(), b"") if process.stdout else b""
-        err = collected[process.stderr.fileno()]
-        for f in (process.stdout, process.stderr):
-            if f:
-                f.close()
-        return status, out, err
+        finally:
+            if not close_input:
+                os.close(writer)
+        return status, out or b"", err
     return wine_run.rerun(once) if WINE else once()
+
+
+def within_patience(done, meanwhile, seconds=PATIENCE):
+    """Calls `meanwhile` until `done()` holds, for `seconds` at most; returns whether it held."""
+    deadline = time.monotonic() + seconds
+    while not done():
+        if time.monotonic() >= deadline:
+            return False
+        meanwhile()
+    return True
 
 
 @contextlib.contextmanager
@@ -133,15 +136,20 @@ class Piped(unittest.TestCase):
     """Answers piped in, standard streams that fail, the end of the input."""
 
     def test_rows(self):
+        # The README's command as written, the program in place of the one it names.
+        readme_command, readme_program = readme("piped-example").rsplit(" | ", 1)
+        self.assertEqual(readme_program, "./build/release/dep")
         worked_example = readme("piped-output")
         until_measurement = worked_example[:worked_example.rindex("\n")]
         first_question = worked_example[:worked_example.index("\n") + 1]
         full_disk, directory = manual_error_lines()
         output_failure = full_disk[:full_disk.rindex(": ")]
         both, native, wine = ("native", "wine"), ("native",), ("wine",)
-        # name, where, console, answers, whether the input ends after them,
-        # output (None: not captured), error, status (-N: signal N)
+        # name, where, console, answers (text: a command that writes them),
+        # whether the input ends after them, output (None: not captured),
+        # error, status (-N: signal N)
         rows = [
+            ("the README's piped example", both, None, readme_command, False, worked_example, "", 0),
             ("the worked example, no key awaited", both, None, b"H\n42\n178\n480\n", False,
              worked_example, "", 0),
             ("answers ended by CR LF", both, None, b"H\r\n42\r\n178\r\n480\r\n", False,
@@ -182,13 +190,19 @@ def visible(screen):
     return re.sub(r"\s", "", text)
 
 
+def kernel_view(pid, name):
+    """The process's /proc/PID/NAME, '' once it is gone."""
+    try:
+        with open(f"/proc/{pid}/{name}") as view:
+            return view.read()
+    except OSError:
+        return ""
+
+
 def state(pid):
     """The process's state as the kernel shows it ('T' stopped, 'Z' ended), '' once it is gone."""
-    try:
-        with open(f"/proc/{pid}/stat") as stat:
-            return stat.read().rsplit(")", 1)[1].split()[0]
-    except (FileNotFoundError, ProcessLookupError, IndexError):
-        return ""
+    fields = kernel_view(pid, "stat").rpartition(")")[2].split()  # after the command's name
+    return fields[0] if fields else ""
 
 
 class Terminal:
@@ -270,11 +284,8 @@ class Terminal:
     def wait_for(self, ready, what):
         """Reads the screen until `ready()` holds, within PATIENCE; fails the
         test with `what` it waited for and the screen so far."""
-        deadline = time.monotonic() + PATIENCE
-        while not ready():
-            if time.monotonic() >= deadline:
-                raise AssertionError(f"waited {PATIENCE} s for {what}; the screen shows {self.screen!r}")
-            self.read(0.01)
+        if not within_patience(ready, lambda: self.read(0.01)):
+            raise AssertionError(f"waited {PATIENCE} s for {what}; the screen shows {self.screen!r}")
 
     def read_until(self, text):
         self.wait_for(lambda: visible(text.encode()) in visible(self.screen), repr(text))
@@ -315,50 +326,37 @@ class Terminal:
             self.wait_for(self.in_key_mode, "the key wait")
             for piece in pieces[:-1]:
                 self.type(piece)
-                # The program has read it and waits for the rest of the key.
-                self.wait_for(lambda: "poll" in self.waits_in(), "the program to wait for more bytes")
+                # The program has read it and waits for the rest of the key, in poll's kernel function.
+                self.wait_for(lambda: "poll" in kernel_view(self.pid, "wchan"), "the program to wait for more bytes")
             self.type(pieces[-1])
             return
-        deadline = time.monotonic() + PATIENCE
-        while self.running() and time.monotonic() < deadline:
+
+        def attempt():
             os.kill(self.pid, signal.SIGSTOP)
             self.wait_for(lambda: state(self.pid) in ("T", "t", "Z", ""), "dep.exe to stop")
             if state(self.pid) in ("T", "t") and self.in_key_mode():
                 self.type(b"".join(pieces))
             os.kill(self.pid, signal.SIGCONT)
-            retry = time.monotonic() + 1.0
-            while self.running() and time.monotonic() < retry:
-                self.read(0.01)
-
-    def waits_in(self):
-        """The kernel function the program waits in (poll's, once it waits for more of a key)."""
-        try:
-            with open(f"/proc/{self.pid}/wchan") as wchan:
-                return wchan.read()
-        except OSError:
-            return ""
+            within_patience(lambda: not self.running(), lambda: self.read(0.01), seconds=1.0)
+        within_patience(lambda: not self.running(), attempt)
 
     def exit_code(self):
         """The session's exit code once the program has ended and, under
         Wine, every process has left the terminal, so that the screen is
         whole; None when not in time."""
-        deadline = time.monotonic() + PATIENCE
-        while (self.running() or (WINE and not self.closed)) and time.monotonic() < deadline:
-            self.read(0.01)
+        within_patience(lambda: not self.running() and (self.closed or not WINE), lambda: self.read(0.01))
         return None if self.running() else self.status
 
     def pending_after_line_end(self):
         """Bytes a reader of the terminal would get, in canonical mode, once
         one more line end is typed: 1 when the program left nothing behind."""
-        self.type(b"\n")
-        count = bytearray(4)
-        deadline = time.monotonic() + PATIENCE
-        while time.monotonic() < deadline:
+        def pending():
+            count = bytearray(4)
             fcntl.ioctl(self.slave, termios.FIONREAD, count)
-            if int.from_bytes(count, sys.byteorder):
-                break
-            self.read(0.001)
-        return int.from_bytes(count, sys.byteorder)
+            return int.from_bytes(count, sys.byteorder)
+        self.type(b"\n")
+        within_patience(pending, lambda: self.read(0.001))
+        return pending()
 
 
 class OnATerminal(unittest.TestCase):
@@ -394,25 +392,34 @@ class OnATerminal(unittest.TestCase):
 
     def test_rows(self):
         both, native = ("native", "wine"), ("native",)
-        # name, where, keys typed ahead with the last answer, key (a tuple: in
-        # pieces; a number: that signal sent instead), exit code, echo
+        # name, where, keys typed ahead with the last answer, whether Ctrl-Z
+        # suspends the wait first (the terminal given back until it resumes),
+        # key (a tuple: in pieces; a number: that signal sent instead), exit
+        # code, echo
         rows = [
-            ("a letter, once the keys typed ahead are dropped", native, b"zz", b"k", 0, "k"),
-            ("a letter", both, b"", b"k", 0, "k"),
-            ("an accented letter", both, b"", "\u00e9".encode(), 0, "\u00e9"),
-            ("an arrow, one key of three bytes", both, b"", b"\x1b[A", 0, ""),
-            ("an arrow whose bytes come apart", native, b"", (b"\x1b", b"[A"), 0, ""),
-            ("Ctrl-C", native, b"", b"\x03", 128 + signal.SIGINT, ""),
-            ("SIGTERM", native, b"", signal.SIGTERM, 128 + signal.SIGTERM, ""),
+            ("a letter, once the keys typed ahead are dropped", native, b"zz", False, b"k", 0, "k"),
+            ("a letter", both, b"", False, b"k", 0, "k"),
+            ("a letter, once resumed", native, b"", True, b"q", 0, "q"),
+            ("an accented letter", both, b"", False, "\u00e9".encode(), 0, "\u00e9"),
+            ("an arrow, one key of three bytes", both, b"", False, b"\x1b[A", 0, ""),
+            ("an arrow whose bytes come apart", native, b"", False, (b"\x1b", b"[A"), 0, ""),
+            ("Ctrl-C", native, b"", False, b"\x03", 128 + signal.SIGINT, ""),
+            ("SIGTERM", native, b"", False, signal.SIGTERM, 128 + signal.SIGTERM, ""),
         ]
-        for name, where, ahead, key, code, echo in rows:
+        for name, where, ahead, suspended, key, code, echo in rows:
             if not runs_here(where):
                 continue
             with self.subTest(name):
                 session = self.consult(ahead)
-                # All read first: the terminal drops what it has not shown when Ctrl-C is typed.
+                # All read first: the terminal drops what it has not shown when Ctrl-C or Ctrl-Z is typed.
                 session.read_until(self.consultation(ahead))
                 self.assertTrue(session.running())
+                if suspended:
+                    session.wait_for(session.in_key_mode, "the key wait")
+                    session.type(b"\x1a")  # Ctrl-Z
+                    session.wait_for(lambda: state(session.pid) == "T", "the program to stop")
+                    self.assertEqual(session.settings(), session.before)
+                    os.kill(session.pid, signal.SIGCONT)
                 if isinstance(key, int):
                     session.wait_for(session.in_key_mode, "the key wait")
                     os.kill(session.pid, key)
@@ -423,22 +430,6 @@ class OnATerminal(unittest.TestCase):
                 self.assertEqual(session.settings(), session.before)
                 if not WINE:
                     self.assertEqual(session.pending_after_line_end(), 1)
-
-    def test_suspended_during_the_wait_the_terminal_is_given_back_until_resumed(self):
-        if WINE:
-            self.skipTest("job control is a POSIX terminal's")
-        session = self.consult()
-        # All read first: the terminal drops what it has not shown when Ctrl-Z is typed.
-        session.read_until(self.consultation())
-        session.wait_for(session.in_key_mode, "the key wait")
-        session.type(b"\x1a")  # Ctrl-Z
-        session.wait_for(lambda: state(session.pid) == "T", "the program to stop")
-        self.assertEqual(session.settings(), session.before)
-        os.kill(session.pid, signal.SIGCONT)
-        session.press(b"q")
-        self.assertEqual(session.exit_code(), 0)
-        self.assert_screen(session, b"", "q")
-        self.assertEqual(session.settings(), session.before)
 
 
 class WineRun(unittest.TestCase):

@@ -47,12 +47,8 @@ endfunction()
 function(expect_file message source expected program actual)
   get_filename_component(folder ${actual} DIRECTORY)
   file(WRITE ${folder}/expected "${expected}")
-  execute_process(COMMAND ${CMAKE_COMMAND} -E compare_files ${folder}/expected ${actual}
+  execute_process(COMMAND diff -u --label ${source} --label ${program} ${folder}/expected ${actual}
     RESULT_VARIABLE different)
-  if(different)
-    execute_process(COMMAND diff -u --label ${source} --label ${program}
-      ${folder}/expected ${actual})
-  endif()
   file(REMOVE_RECURSE ${folder})
   if(different)
     message(FATAL_ERROR "${message}")

@@ -3,18 +3,17 @@
 # "référence" unless told). With CHANGELOG, the release notes made from it:
 # each version and each change, in the changelog's order.
 #   cmake -DREADME=.../LISEZMOI.txt [-DACCENTED=...] [-DCHANGELOG=...] -P lisezmoi_test.cmake
-file(READ ${README} head LIMIT 3 HEX)
-if(NOT head STREQUAL "efbbbf")
-  message(FATAL_ERROR "${README} does not start with UTF-8's byte-order mark (it starts ${head})")
+# Byte by byte, as CMake reads text without its CRs.
+file(READ ${README} bytes HEX)
+string(REGEX REPLACE "(..)" "\\1 " bytes "${bytes}")
+if(NOT bytes MATCHES "^ef bb bf ")
+  message(FATAL_ERROR "${README} does not start with UTF-8's byte-order mark")
 endif()
 execute_process(COMMAND iconv -f UTF-8 -t UTF-8 ${README}
   OUTPUT_QUIET ERROR_VARIABLE invalid RESULT_VARIABLE status)
 if(NOT status EQUAL 0)
   message(FATAL_ERROR "${README} is not UTF-8: ${invalid}")
 endif()
-# Byte by byte, as CMake reads text without its CRs.
-file(READ ${README} bytes HEX)
-string(REGEX REPLACE "(..)" "\\1 " bytes "${bytes}")
 string(REGEX MATCHALL "0a " line_ends "${bytes}")
 string(REGEX MATCHALL "0d 0a " windows_line_ends "${bytes}")
 list(LENGTH line_ends lines)

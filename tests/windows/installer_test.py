@@ -20,6 +20,7 @@ import unittest
 
 sys.path.insert(0, os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
 import dep_test  # noqa: E402
+import package_test  # noqa: E402
 
 WINE = ""
 DEP = ""
@@ -67,6 +68,7 @@ class Installer(unittest.TestCase):
         # Whatever a failed test left installed goes, for the next test.
         for package in (self.next_package, self.rebuilt_package, self.package):
             self.addCleanup(self.msiexec, "/x", package)
+        self.assertEqual(self.leftovers(), [])
 
     @staticmethod
     def version(package):
@@ -75,11 +77,7 @@ class Installer(unittest.TestCase):
     @staticmethod
     def codes(package):
         """The package's product code and package code."""
-        properties = subprocess.run(["msiinfo", "export", package, "Property"],
-                                    capture_output=True, check=True).stdout.decode()
-        summary = subprocess.run(["msiinfo", "suminfo", package], capture_output=True, check=True).stdout.decode("cp1252")
-        return (re.search(r"^ProductCode\t(\S+)", properties, re.M).group(1),
-                re.search(r"^Revision number \(UUID\): (\S+)", summary, re.M).group(1))
+        return package_test.properties(package)["ProductCode"], package_test.summary(package)[b"Revision number (UUID)"]
 
     def unix(self, windows_path):
         return os.path.join(self.prefix, "drive_c", *windows_path[3:].split("\\"))
@@ -91,9 +89,8 @@ class Installer(unittest.TestCase):
 
     def entries(self):
         """The installed applications named dep: each entry's values."""
-        listing = subprocess.run(
-            [WINE, "reg", "query", "HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall", "/s"],
-            env=self.env, capture_output=True, check=True).stdout.decode("utf-8", "replace")
+        listing = package_test.run(WINE, "reg", "query", "HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall",
+                                   "/s", env=self.env).decode("utf-8", "replace")
         entries = [dict(re.findall(r"^    (\S+)    REG_\w+ *(.*?)\r?$", key, re.M),
                         ProductCode=key.partition("\n")[0].strip().rsplit("\\", 1)[-1]) for key in listing.split("HKEY_")]
         return [entry for entry in entries if entry.get("DisplayName") == "dep"]
@@ -123,10 +120,8 @@ class Installer(unittest.TestCase):
         self.assertEqual((entry["DisplayVersion"], entry["Publisher"]), (version, "dep developers"))
         # Once, on a loaded machine, the user's value was not there yet when
         # msiexec had returned: it is awaited, within the harness's patience.
-        deadline = time.monotonic() + dep_test.PATIENCE
-        while not self.registry_key(self.START_MENU_KEY) and time.monotonic() < deadline:
-            time.sleep(0.1)
-        self.assertTrue(self.registry_key(self.START_MENU_KEY))
+        self.assertTrue(dep_test.within_patience(lambda: self.registry_key(self.START_MENU_KEY),
+                                                 lambda: time.sleep(0.1)))
         # Each shortcut's target, a local path, and its working folder, a wide string.
         shortcuts = self.shortcuts()
         self.assertEqual([os.path.basename(shortcut) for shortcut in shortcuts], sorted(self.ENTRIES))
@@ -138,7 +133,6 @@ class Installer(unittest.TestCase):
 
     def test_installs_for_the_whole_machine_and_is_removed_without_a_trace(self):
         for package in (self.package, self.signed_package):
-            self.assertEqual(self.leftovers(), [], package)
             self.assertEqual(self.msiexec("/i", package), 0, package)
             self.assert_installed(self.version(package))
             status, out, err = dep_test.run_piped(b"H\n42\n178\n480\n", program=self.FOLDER + "\\dep.exe",
@@ -152,7 +146,6 @@ class Installer(unittest.TestCase):
             # Windows refuses a package under the installed product code with another package code.
             (product, package), (second_product, second_package) = self.codes(first), self.codes(second)
             self.assertEqual(product == second_product, package == second_package, second)
-            self.assertEqual(self.leftovers(), [], second)
             self.assertEqual(self.msiexec("/i", first), 0, second)
             self.assertEqual(self.msiexec("/i", second), 0, second)
             self.assert_installed(self.version(second))
@@ -161,7 +154,6 @@ class Installer(unittest.TestCase):
             self.assertEqual(self.leftovers(), [], second)
 
     def test_the_folder_chosen_at_installation_is_kept_by_later_packages(self):
-        self.assertEqual(self.leftovers(), [])
         self.assertEqual(self.msiexec("/i", self.package, f"INSTALLDIR={self.CHOSEN_FOLDER}"), 0)
         self.assert_installed(self.version(self.package), self.CHOSEN_FOLDER)
         for package in (self.rebuilt_package, self.next_package):
@@ -172,16 +164,14 @@ class Installer(unittest.TestCase):
         self.assertEqual(self.leftovers(), [])
 
     def test_a_newer_package_replaces_the_installed_one_and_an_older_one_is_refused(self):
-        self.assertEqual(self.leftovers(), [])
         self.assertEqual(self.msiexec("/i", self.package), 0)
         self.assertEqual(self.msiexec("/i", self.next_package), 0)
         self.assert_installed(self.version(self.next_package))
         self.assertEqual(self.msiexec("/i", self.package), self.REFUSED)
         self.assert_installed(self.version(self.next_package))
         # What Windows says then (Wine shows no message when installing silently).
-        refusal = subprocess.run(["msiinfo", "export", self.package, "LaunchCondition"],
-                                 capture_output=True, check=True).stdout.decode()
-        self.assertIn("Une version plus récente de dep est déjà installée", refusal)
+        refusals = [row["Description"] for row in package_test.table("LaunchCondition", self.package)]
+        self.assertIn("Une version plus récente de dep est déjà installée", " ".join(refusals))
         self.assertEqual(self.msiexec("/x", self.next_package), 0)
         self.assertEqual(self.leftovers(), [])
 

@@ -28,6 +28,7 @@ import tempfile
 import time
 import unittest
 import zipfile
+from pathlib import Path
 
 SHIPPED = MSI = LINK_MAP = VERSION = EPOCH = RC = WINDRES = CPACK = CPACK_CONFIG = ""
 BUILD_INSTALLER = []
@@ -41,18 +42,24 @@ def run(*command, **options):
     return subprocess.run(command, capture_output=True, check=True, **options).stdout
 
 
-def table(name):
-    """The rows of the installer's table `name`, as dictionaries (msiinfo
-    writes the streams of a table, such as the icons, into the current
-    folder: a folder of its own)."""
+def table(name, package=None):
+    """The rows of the table `name` of the installer (or of `package`), as
+    dictionaries (msiinfo writes the streams of a table, such as the icons,
+    into the current folder: a folder of its own)."""
     with tempfile.TemporaryDirectory() as folder:
-        lines = run("msiinfo", "export", os.path.abspath(MSI), name, cwd=folder).decode("utf-8").splitlines()
+        lines = run("msiinfo", "export", os.path.abspath(package or MSI), name, cwd=folder).decode().splitlines()
     columns = lines[0].split("\t")
     return [dict(zip(columns, line.split("\t"))) for line in lines[3:] if line]
 
 
-def properties():
-    return {row["Property"]: row["Value"] for row in table("Property")}
+def installed_file(name):
+    """The installer's row of the file it installs as `name`."""
+    [row] = [row for row in table("File") if row["FileName"].endswith(name)]
+    return row
+
+
+def properties(package=None):
+    return {row["Property"]: row["Value"] for row in table("Property", package)}
 
 
 def summary(package):
@@ -85,7 +92,7 @@ class Resources(unittest.TestCase):
         self.assertEqual(self.strings["CompanyName"], properties()["Manufacturer"])
 
     def test_the_versions_are_the_installers(self):
-        [program] = [row for row in table("File") if row["File"] == "dep.exe"]
+        program = installed_file("dep.exe")
         self.assertTrue(program["Version"].startswith(properties()["ProductVersion"] + "."))
         fixed = re.findall(r"^ *(FILE|PRODUCT)VERSION (\d+), (\d+), (\d+), (\d+)$", self.script, re.M)
         self.assertEqual([".".join(numbers) for _, *numbers in fixed], [program["Version"]] * 2)
@@ -98,8 +105,7 @@ class Resources(unittest.TestCase):
         self.assertIn(f'BLOCK "{language:04X}{code_page:04X}"', self.script)
         listing = run("wrestool", "--list", self.exe).decode()
         self.assertEqual(set(re.findall(r"--language=(\d+)", listing)), {str(language)})
-        [program] = [row for row in table("File") if row["File"] == "dep.exe"]
-        self.assertEqual(program["Language"], str(language))
+        self.assertEqual(installed_file("dep.exe")["Language"], str(language))
         self.assertEqual(summary(MSI)[b"Template"], f"x64;{language}".encode())
 
     def test_the_summary_says_what_the_resource_says_in_the_packages_code_page(self):
@@ -187,8 +193,7 @@ class InstallerRules(unittest.TestCase):
                 self.assertIn(directory, removed, directory)
 
     def test_dep_exe_is_versioned_and_the_installer_shows_its_icon(self):
-        [program] = [row for row in table("File") if row["File"] == "dep.exe"]
-        self.assertEqual(program["Version"], f"{VERSION}.0")
+        self.assertEqual(installed_file("dep.exe")["Version"], f"{VERSION}.0")
         self.assertNotIn("dep.exe", [row["File_"] for row in table("MsiFileHash")])
         self.assertIn(properties()["ARPPRODUCTICON"], [row["Name"] for row in table("Icon")])
 
@@ -240,9 +245,8 @@ class Notices(unittest.TestCase):
         self.assertRegex(taken, RUNTIME_PARTS[0][1])
 
     def test_the_installer_installs_them_beside_the_program(self):
-        [notices] = [row for row in table("File") if row["FileName"].endswith("LICENCES-TIERCES.txt")]
         folders = {row["Component"]: row["Directory_"] for row in table("Component")}
-        self.assertEqual(folders[notices["Component_"]], folders["Program"])
+        self.assertEqual(folders[installed_file("LICENCES-TIERCES.txt")["Component_"]], folders["Program"])
 
 
 class Signing(unittest.TestCase):
@@ -334,11 +338,7 @@ class Zip(unittest.TestCase):
         with zipfile.ZipFile(archive) as packed:
             zipped = {name: packed.read(name) for name in packed.namelist()}
         run("msiextract", "-C", os.path.join(folder, "installed"), MSI)
-        installed = {}
-        for directory, _, names in os.walk(os.path.join(folder, "installed")):
-            for name in names:
-                with open(os.path.join(directory, name), "rb") as file:
-                    installed[name] = file.read()
+        installed = {path.name: path.read_bytes() for path in Path(folder, "installed").rglob("*") if path.is_file()}
         self.assertEqual(zipped.keys(), installed.keys())
         for name, data in zipped.items():
             self.assertEqual(data, installed[name], name)
