@@ -3,8 +3,8 @@
 version resource and the icon of dep.exe, the installer's tables under
 Windows Installer's validation rules (ICE38, ICE43, ICE57, ICE64, ICE80) as
 lintian checks a Debian package, the installer's summary, the notices of
-the third-party code dep.exe holds, signing with a certificate, and the ZIP
-against the installer.
+the third-party code dep.exe holds, the texts beside it and the release
+notes, signing with a certificate, and the ZIP against the installer.
 
 Usage: package_test.py SHIPPED_DIR MSI LINK_MAP VERSION EPOCH RC WINDRES CPACK CPACK_CONFIG
   BUILD_INSTALLER...
@@ -32,7 +32,9 @@ from pathlib import Path
 
 SHIPPED = MSI = LINK_MAP = VERSION = EPOCH = RC = WINDRES = CPACK = CPACK_CONFIG = ""
 BUILD_INSTALLER = []
-SIGN = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "cmake", "scripts", "sign.sh")
+SOURCE = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..")
+SIGN = os.path.join(SOURCE, "cmake", "scripts", "sign.sh")
+CHANGELOG = os.path.join(SOURCE, "debian", "changelog")
 
 # The language dep for Windows speaks: French (France), as Windows numbers it.
 FRENCH = 0x040C
@@ -64,6 +66,11 @@ def properties(package=None):
 
 def summary(package):
     return dict(re.findall(rb"^([A-Za-z ()]+): (.*)$", run("msiinfo", "suminfo", package), re.M))
+
+
+def shipped_text(name):
+    with open(os.path.join(SHIPPED, name), "rb") as shipped:
+        return shipped.read()
 
 
 def version_values(script):
@@ -234,12 +241,7 @@ class Notices(unittest.TestCase):
         with open(LINK_MAP) as link_map:
             taken = link_map.read().split("Archive member included to satisfy reference")[1].split(
                 "\nDiscarded input sections")[0]
-        with open(os.path.join(SHIPPED, "LICENCES-TIERCES.txt"), "rb") as shipped:
-            data = shipped.read()
-        self.assertTrue(data.startswith(b"\xef\xbb\xbf"))
-        self.assertEqual(data.count(b"\n"), data.count(b"\r\n"))
-        notices = data.decode("utf-8")
-        self.assertIn("composants tiers de dep.exe", notices)
+        notices = shipped_text("LICENCES-TIERCES.txt").decode("utf-8")
         for part, member, line in RUNTIME_PARTS:
             self.assertEqual(line in notices, re.search(member, taken) is not None, part)
         self.assertRegex(taken, RUNTIME_PARTS[0][1])
@@ -247,6 +249,34 @@ class Notices(unittest.TestCase):
     def test_the_installer_installs_them_beside_the_program(self):
         folders = {row["Component"]: row["Directory_"] for row in table("Component")}
         self.assertEqual(folders[installed_file("LICENCES-TIERCES.txt")["Component_"]], folders["Program"])
+
+
+class Texts(unittest.TestCase):
+    """The texts beside dep.exe as Notepad needs them, and the release notes
+    as the Debian changelog gives them."""
+
+    def test_each_text_is_utf8_with_a_byte_order_mark_every_line_ended_by_cr_lf(self):
+        for name, accented in (("LISEZMOI.txt", "référence"), ("CHANGEMENTS.txt", "Nouveautés"),
+                               ("LICENCES-TIERCES.txt", "composants tiers de dep.exe")):
+            data = shipped_text(name)
+            self.assertTrue(data.startswith(codecs.BOM_UTF8), name)
+            self.assertTrue(data.endswith(b"\r\n"), name)
+            self.assertEqual(data.count(b"\n"), data.count(b"\r\n"), name)
+            self.assertIn(accented, data.decode("utf-8"), name)
+
+    def test_the_release_notes_hold_each_version_and_change_in_the_changelogs_order(self):
+        notes = shipped_text("CHANGEMENTS.txt").decode("utf-8")
+        with open(CHANGELOG, encoding="utf-8") as changelog:
+            for line in changelog:
+                if version := re.match(r"[a-z0-9][a-z0-9.+-]* \(([^)]+)\) ", line):
+                    expected = f"\nVersion {version[1]} du "
+                elif line.startswith("  * "):
+                    expected = line[2:].rstrip("\n")
+                else:
+                    continue
+                at = notes.find(expected)
+                self.assertNotEqual(at, -1, f"missing, or out of the changelog's order: {expected}")
+                notes = notes[at:]
 
 
 class Signing(unittest.TestCase):
