@@ -887,24 +887,20 @@ const CASES = [
     }
   }],
 
-  ["an app at an address that is not HTTPS, or in a browser without service workers, says so",
-    ["chromium"], () => withApp(async (browser, server) => {
-      // A name for this machine: it is not the device itself to the browser.
-      for (const [url, script, reason] of [
-        [server.url.replace("127.0.0.1", "dep.test"), "", "l’adresse n’est pas en HTTPS"],
-        [server.url, "delete Navigator.prototype.serviceWorker;", "ce navigateur ne garde pas d’application"]]) {
-        await browser.beforeEachDocument(script);
-        await open(browser, url);
-        assert.equal(await offlineLine(browser), `${NOT_KEPT}${reason}`);
-        await consultsTheWorkedExample(browser, reason);
-      }
-    }, { resolve: "MAP dep.test 127.0.0.1" })],
-
-  ["Chromium offers the served app to be installed", ["chromium"], () => withApp(
-    async (browser, server) => {
-      await open(browser, server.url);
-      assert.deepEqual(await browser.installabilityErrors(), []);
-    })],
+  ["Chromium offers the served app to be installed; at an address that is not HTTPS, or in a browser without " +
+    "service workers, the app says that it is not kept", ["chromium"], () => withApp(async (browser, server) => {
+    await open(browser, server.url);
+    assert.deepEqual(await browser.installabilityErrors(), []);
+    // A name for this machine: it is not the device itself to the browser.
+    for (const [url, script, reason] of [
+      [server.url.replace("127.0.0.1", "dep.test"), "", "l’adresse n’est pas en HTTPS"],
+      [server.url, "delete Navigator.prototype.serviceWorker;", "ce navigateur ne garde pas d’application"]]) {
+      await browser.beforeEachDocument(script);
+      await open(browser, url);
+      assert.equal(await offlineLine(browser), `${NOT_KEPT}${reason}`);
+      await consultsTheWorkedExample(browser, reason);
+    }
+  }, { resolve: "MAP dep.test 127.0.0.1" })],
 ];
 
 before(async () => {
