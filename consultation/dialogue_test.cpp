@@ -33,8 +33,9 @@ std::string adult_value(int value) {
 std::string child_value(int value) {
   return "\n \n La valeur theorique de la DEP est " + std::to_string(value);
 }
+constexpr std::string_view REPORT = "\nLa valeur mesuree correspond a ";
 std::string report(const std::string& percentage) {
-  return "\nLa valeur mesuree correspond a " + percentage + " % de la valeur theorique";
+  return std::string(REPORT) + percentage + " % de la valeur theorique";
 }
 
 struct Transcript {
@@ -62,37 +63,79 @@ std::string child_until_measurement(const std::string& note, int value) {
   return category() + "\n" + child_height() + note + child_value(value) + measurement();
 }
 
-TEST(Dialogue, WorkedExampleOfAManOf42YearsAnd178Cm) {
-  const Transcript run = consult("H\n42\n178\n480\n");
-  EXPECT_EQ(run.output, adult_until_measurement(45, 175, 631) + report("76.1"));
-  EXPECT_EQ(run.key_waits, 1);
-  EXPECT_TRUE(run.key_wait_last);
-}
+struct Case {
+  std::string_view what;
+  std::string_view input;
+  std::string transcript;
+};
 
-TEST(Dialogue, LowerCaseLettersAndOneLineAnswersGiveTheSameRun) {
-  const std::string expected = adult_until_measurement(45, 175, 631) + report("76.1");
-  EXPECT_EQ(consult("h\n42\n178\n480\n").output, expected);
-  EXPECT_EQ(consult("H 42 178 480\n").output, expected);
-  EXPECT_EQ(consult("H42 178 480").output, expected);
-
-  const std::string woman = adult_until_measurement(20, 152, 450) + report("88.9");
-  EXPECT_EQ(consult("F\n17\n150\n400\n").output, woman);
-  EXPECT_EQ(consult("f 17 150 400").output, woman);
-
-  const std::string child = child_until_measurement("", 283) + report("106.0");
-  EXPECT_EQ(consult("E\n137\n300\n").output, child);
-  EXPECT_EQ(consult("e 137 300").output, child);
-}
-
-TEST(Dialogue, WrongCategoryAnswersBringTheQuestionBackOnePerCharacter) {
-  // "x" and Enter: two rejected characters, then the input ends.
-  EXPECT_EQ(consult("x\n").output, category() + "\n" + category() + "\n" + category() + "\n");
-  // x directly followed by H: rejected once, then a man.
-  EXPECT_EQ(consult("xH 42 178 480").output,
-            category() + "\n" + adult_until_measurement(45, 175, 631) + report("76.1"));
-  // A blank before the letter is an answer of its own.
-  EXPECT_EQ(consult(" E 137 300").output,
-            category() + "\n" + child_until_measurement("", 283) + report("106.0"));
+// Each run waits for one key after its report, and only then: the key wait
+// is the last thing it does.
+TEST(Dialogue, EachInputGivesItsTranscript) {
+  const std::string man_42_178 = adult_until_measurement(45, 175, 631);
+  const std::string again = category() + "\n";
+  const std::vector<Case> cases{
+      {"the worked example", "H\n42\n178\n480\n", man_42_178 + report("76.1")},
+      {"a lower-case letter", "h\n42\n178\n480\n", man_42_178 + report("76.1")},
+      {"answers on one line", "H 42 178 480\n", man_42_178 + report("76.1")},
+      {"the age right after the letter", "H42 178 480", man_42_178 + report("76.1")},
+      {"a woman", "F\n17\n150\n400\n", adult_until_measurement(20, 152, 450) + report("88.9")},
+      {"a woman, on one line", "f 17 150 400",
+       adult_until_measurement(20, 152, 450) + report("88.9")},
+      {"a child", "E\n137\n300\n", child_until_measurement("", 283) + report("106.0")},
+      {"a child, on one line", "e 137 300", child_until_measurement("", 283) + report("106.0")},
+      // A wrong answer brings the question back once per character, Enter included.
+      {"x and Enter, then the end", "x\n", again + again + again},
+      {"x right before H", "xH 42 178 480", again + man_42_178 + report("76.1")},
+      {"a blank before the letter", " E 137 300",
+       again + child_until_measurement("", 283) + report("106.0")},
+      // "omme" stops the age, height and measurement reads: presets 0 give the
+      // 15-year row and 160 cm, and the unreadable measurement ends the run.
+      {"the whole word Homme", "Homme\n42\n178\n480\n", adult_until_measurement(15, 160, 530)},
+      // A woman above her height axis: the single note for 175 and her 175 cm value.
+      {"a woman of 185 cm", "F 30 185 255", adult_until_measurement(30, 175, 510) + report("50.0")},
+      {"a woman of 85 and 200 cm", "F 85 200 190",
+       adult_until_measurement(85, 175, 380) + report("50.0")},
+      // A lone sign as the age is consumed; the height is read after it.
+      {"a sign as the age", "F - 178 400", adult_until_measurement(15, 175, 474) + report("84.4")},
+      // Inside the children's axis there is no note at all.
+      {"a child inside the axis", "E 102 124", child_until_measurement("", 124) + report("100.0")},
+      {"a child above the axis", "E 190 488",
+       child_until_measurement(child_note(180), 488) + report("100.0")},
+      {"an unreadable child height keeps 0", "E abc",
+       child_until_measurement(child_note(100), 124)},
+      // A measured value of zero, or none, ends the run at once.
+      {"0 measured", "H 42 178 0\n", man_42_178},
+      {"-0 measured", "H 42 178 -0", man_42_178},
+      {"a letter measured", "H 42 178 x", man_42_178},
+      {"nothing measured", "H 42 178 ", man_42_178},
+      {"a sign measured", "H 42 178 -\n", man_42_178},
+      // The percentage follows the measured value, whatever it is.
+      {"a negative value", "F 40 175 -100",
+       adult_until_measurement(40, 175, 500) + report("-20.0")},
+      // Beyond its 32-bit range, the measured value saturates first.
+      {"a value too large", "H 42 178 99999999999", man_42_178 + report("340330213.6")},
+      {"a value too small", "H 42 178 -99999999999", man_42_178 + report("-340330213.6")},
+      // The measured value passes through single precision: 16777217 becomes
+      // 16777216 before it is divided by 124.
+      {"a value beyond single precision", "E 50 16777217",
+       child_until_measurement(child_note(100), 124) + report("13530012.9")},
+      // The input ending early: the category question ends the run; the age
+      // and the height keep their presets.
+      {"no input", "", again},
+      {"two wrong letters", "zz", again + again + again},
+      {"a man, then nothing", "H", adult_until_measurement(15, 160, 530)},
+      {"a woman's age, then nothing", "F 42", adult_until_measurement(45, 152, 454)},
+      {"a child, then nothing", "E", child_until_measurement(child_note(100), 124)},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    const Transcript run = consult(c.input);
+    EXPECT_EQ(run.output, c.transcript);
+    const bool reported = c.transcript.find(REPORT) != std::string::npos;
+    EXPECT_EQ(run.key_waits, reported ? 1 : 0);
+    EXPECT_EQ(run.key_wait_last, reported);
+  }
 }
 
 TEST(Dialogue, ReadsTheCategoryAsACharacterAndEveryOtherAnswerAsANumber) {
@@ -109,56 +152,6 @@ TEST(Dialogue, ReadsTheCategoryAsACharacterAndEveryOtherAnswerAsANumber) {
   EXPECT_EQ(readings("F 17\n\n150 400\n"), (std::vector{Character, Number, Number}));
 }
 
-TEST(Dialogue, TheWholeWordHommeIsAManWhoseNumbersCannotBeRead) {
-  // "omme" stops the age, height and measurement reads: presets 0 give the
-  // 15-year row and 160 cm, and the unreadable measurement ends the run.
-  const Transcript run = consult("Homme\n42\n178\n480\n");
-  EXPECT_EQ(run.output, adult_until_measurement(15, 160, 530));
-  EXPECT_EQ(run.key_waits, 0);
-}
-
-TEST(Dialogue, WomenAreReadFromTheirOwnTable) {
-  // 185 cm is above her axis: the single note for 175 and her 175 cm value.
-  EXPECT_EQ(consult("F 30 185 255").output, adult_until_measurement(30, 175, 510) + report("50.0"));
-  EXPECT_EQ(consult("F 85 200 190").output, adult_until_measurement(85, 175, 380) + report("50.0"));
-  // A lone sign as the age is consumed; the height is read after it.
-  EXPECT_EQ(consult("F - 178 400").output, adult_until_measurement(15, 175, 474) + report("84.4"));
-}
-
-TEST(Dialogue, ChildrenAreAskedOnlyTheirHeight) {
-  // Inside the axis there is no note at all.
-  EXPECT_EQ(consult("E 102 124").output, child_until_measurement("", 124) + report("100.0"));
-  EXPECT_EQ(consult("E 190 488").output,
-            child_until_measurement(child_note(180), 488) + report("100.0"));
-  // An unreadable height keeps 0: the lowest height, with its note.
-  EXPECT_EQ(consult("E abc").output, child_until_measurement(child_note(100), 124));
-}
-
-TEST(Dialogue, AMeasuredValueOfZeroOrNoneEndsTheRunAtOnce) {
-  const std::string until_measurement = adult_until_measurement(45, 175, 631);
-  for (const std::string_view input :
-       {"H 42 178 0\n", "H 42 178 -0", "H 42 178 x", "H 42 178 ", "H 42 178 -\n"}) {
-    const Transcript run = consult(input);
-    EXPECT_EQ(run.output, until_measurement) << input;
-    EXPECT_EQ(run.key_waits, 0) << input;
-  }
-}
-
-TEST(Dialogue, PercentagesFollowTheMeasuredValueWhateverItIs) {
-  // A negative measurement: -100 against 500 (a woman of 40 and 175 cm).
-  EXPECT_EQ(consult("F 40 175 -100").output,
-            adult_until_measurement(40, 175, 500) + report("-20.0"));
-  // Above the measured value's 32-bit range, the value saturates first.
-  EXPECT_EQ(consult("H 42 178 99999999999").output,
-            adult_until_measurement(45, 175, 631) + report("340330213.6"));
-  EXPECT_EQ(consult("H 42 178 -99999999999").output,
-            adult_until_measurement(45, 175, 631) + report("-340330213.6"));
-  // The measured value passes through single precision: 16777217 becomes
-  // 16777216 before it is divided by 124.
-  EXPECT_EQ(consult("E 50 16777217").output,
-            child_until_measurement(child_note(100), 124) + report("13530012.9"));
-}
-
 TEST(Dialogue, AnExactHalfIsRoundedAsTheFormatterRoundsIt) {
   // 49 against 400 (a woman of 75 years and 167 cm) is 12.25: one decimal
   // may go either way, but only to one of its two neighbours.
@@ -167,19 +160,6 @@ TEST(Dialogue, AnExactHalfIsRoundedAsTheFormatterRoundsIt) {
   EXPECT_TRUE(output == until_measurement + report("12.2") ||
               output == until_measurement + report("12.3"))
       << output;
-}
-
-TEST(Dialogue, TheInputEndingAtTheCategoryQuestionEndsTheRun) {
-  const Transcript empty = consult("");
-  EXPECT_EQ(empty.output, category() + "\n");
-  EXPECT_EQ(empty.key_waits, 0);
-  EXPECT_EQ(consult("zz").output, category() + "\n" + category() + "\n" + category() + "\n");
-}
-
-TEST(Dialogue, TheInputEndingAtTheAgeOrHeightKeepsThePresets) {
-  EXPECT_EQ(consult("H").output, adult_until_measurement(15, 160, 530));
-  EXPECT_EQ(consult("F 42").output, adult_until_measurement(45, 152, 454));
-  EXPECT_EQ(consult("E").output, child_until_measurement(child_note(100), 124));
 }
 
 }  // namespace
