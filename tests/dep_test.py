@@ -3,11 +3,11 @@
 consoles that fail, the end of its input, and on a terminal, where it waits
 for one key after the report. The same cases run the built dep natively, or
 dep.exe under Wine, on a pseudo-terminal that Wine turns into a Windows
-console. The worked example's transcripts are the README's, and the error
-lines the manual page's.
+console. The worked example's transcripts and commands are the README's
+and the manual page's, and so are the error lines.
 
 Usage: dep_test.py [--wine WINE] PROGRAM [TEST_CLASS...]
-The README's blocks are read by tests/docs/documents.cmake, run by the cmake
+The README's blocks are read by tests/docs/readme_block.cmake, run by the cmake
 that the CMAKE environment variable names (cmake by default).
 """
 
@@ -40,14 +40,29 @@ PATIENCE = 20.0
 def readme(marker):
     """The README's fenced block after <!-- marker -->."""
     return subprocess.run([os.environ.get("CMAKE", "cmake"), f"-DMARKER={marker}", "-P",
-                           os.path.join(SOURCE, "tests", "docs", "documents.cmake")],
+                           os.path.join(SOURCE, "tests", "docs", "readme_block.cmake")],
                           capture_output=True, check=True, text=True).stdout
+
+
+def manual_page():
+    with open(os.path.join(SOURCE, "terminal", "dep.1"), encoding="utf-8") as page:
+        return page.read()
 
 
 def manual_error_lines():
     """The manual page's examples of dep's one line on standard error."""
-    with open(os.path.join(SOURCE, "terminal", "dep.1"), encoding="utf-8") as page:
-        return [line.rstrip("\n") for line in page if line.startswith("dep: ")]
+    return [line for line in manual_page().split("\n") if line.startswith("dep: ")]
+
+
+def manual_example():
+    """The manual page's example, its roff escapes for a quote, a backslash
+    and an empty line undone: its command, and what it prints as a pattern,
+    the page showing no blank at the end of a line, nor dep.exe's CR."""
+    section = manual_page().split("\n.SH EXEMPLE\n")[1].split("\n.SH ")[0]
+    command, output = (re.sub(r"(?m)^\\&$", "", block.replace(r"\(aq", "'").replace(r"\e", "\\"))
+                       for block in re.findall(r"^\.EX\n(.*?)\n\.EE$", section, re.S | re.M))
+    lines = (re.escape(line.encode()) for line in output.split("\n"))
+    return command.removeprefix("$ "), re.compile(rb"\A" + rb" *\r?\n".join(lines) + rb" *\Z")
 
 
 def runs_here(where):
@@ -139,6 +154,9 @@ class Piped(unittest.TestCase):
         # The README's command as written, the program in place of the one it names.
         readme_command, readme_program = readme("piped-example").rsplit(" | ", 1)
         self.assertEqual(readme_program, "./build/release/dep")
+        manual_command, manual_output = manual_example()
+        manual_command, manual_program = manual_command.rsplit(" | ", 1)
+        self.assertEqual(manual_program, "dep")
         worked_example = readme("piped-output")
         until_measurement = worked_example[:worked_example.rindex("\n")]
         first_question = worked_example[:worked_example.index("\n") + 1]
@@ -146,10 +164,11 @@ class Piped(unittest.TestCase):
         output_failure = full_disk[:full_disk.rindex(": ")]
         both, native, wine = ("native", "wine"), ("native",), ("wine",)
         # name, where, console, answers (text: a command that writes them),
-        # whether the input ends after them, output (None: not captured),
-        # error, status (-N: signal N)
+        # whether the input ends after them, output (None: not captured) and
+        # error (each text, or a pattern), status (-N: signal N)
         rows = [
             ("the README's piped example", both, None, readme_command, False, worked_example, "", 0),
+            ("the manual page's example", both, None, manual_command, False, manual_output, "", 0),
             ("the worked example, no key awaited", both, None, b"H\n42\n178\n480\n", False,
              worked_example, "", 0),
             ("answers ended by CR LF", both, None, b"H\r\n42\r\n178\r\n480\r\n", False,
@@ -171,12 +190,11 @@ class Piped(unittest.TestCase):
                 continue
             with self.subTest(name), console(kind) as streams:
                 got_status, got_out, got_err = run_piped(answers, ends, **streams)
-                if out is not None:
-                    self.assertEqual(got_out, shown(out))
-                if isinstance(err, re.Pattern):
-                    self.assertRegex(got_err, err)
-                else:
-                    self.assertEqual(got_err, shown(err))
+                for got, expected in ((got_out, out), (got_err, err)):
+                    if isinstance(expected, re.Pattern):
+                        self.assertRegex(got, expected)
+                    elif expected is not None:
+                        self.assertEqual(got, shown(expected))
                 self.assertEqual(got_status, status)
 
 

@@ -25,7 +25,7 @@ const AXE = readFileSync(createRequire(import.meta.url).resolve("axe-core/axe.mi
 
 /** The README's block after <!-- marker -->, as the document checks read it. */
 const readme = (marker) => execFileSync(process.env.CMAKE ?? "cmake",
-  [`-DMARKER=${marker}`, "-P", fileURLToPath(new URL("../docs/documents.cmake", import.meta.url))],
+  [`-DMARKER=${marker}`, "-P", fileURLToPath(new URL("../docs/readme_block.cmake", import.meta.url))],
   { encoding: "utf8" });
 // The README's worked example: its piped answers, and the consultation as a
 // terminal in line mode shows it.
