@@ -11,8 +11,9 @@ import webdriver from "selenium-webdriver";
 
 export const ENGINES = ["chromium", "firefox", "webkit"];
 
-/** How long anything a browser is expected to do may take, in ms. */
-export const PATIENCE = 10_000;
+/** How long anything a browser is expected to do may take, in ms, on a
+ * loaded machine too (10 s once ran out there, as an app was updated). */
+export const PATIENCE = 20_000;
 
 /** A closed network: Chromium's background connections would all be refused. */
 const CHROMIUM_ARGUMENTS = ["--no-sandbox", "--disable-gpu", "--disable-quic", "--no-first-run",

@@ -174,6 +174,12 @@ function appState() {
 const cacheOf = (url, version) => `dep-${version} ${url}`;
 /** Cache names without the hash of the files they keep, in order. */
 const named = (names) => names.map((name) => name.replace(/^(dep-[^ -]+)-[0-9a-f]{16} /, "$1 ")).sort();
+/** Waits until the caches, as `named` gives them, are `expected`; says which it saw last otherwise. */
+async function cachesBecome(browser, expected, what) {
+  let seen;
+  await until(async () => (seen = named((await browser.run(appState)).caches)).join() === expected.sort().join(), what)
+    .catch((error) => Promise.reject(new Error(`${error.message}; the caches: ${seen}`, { cause: error })));
+}
 
 /** The last line of the report as the page copies it: dep's version and the tables' scale. */
 const REPORT_LAST_LINE = `Calculé par dep ${VERSION}, valeurs théoriques de l’échelle de Wright.`;
@@ -631,7 +637,7 @@ const CASES = [
           }
           server.folder = whole;
           await browser.reload(); // the old version's worker answers, and finds the new one
-          await until(async () => named((await browser.run(appState)).caches).join() === cacheOf(server.url, VERSION),
+          await cachesBecome(browser, [cacheOf(server.url, VERSION)],
             "the new version's files in its cache, the old version's cache deleted");
           await browser.reload();
           await awaiting(browser, "answer");
@@ -859,8 +865,7 @@ const CASES = [
     await server.start();
     server.folder = APP; // the first copy is updated
     await open(browser, first);
-    const expected = [first, inner, next].map((url) => cacheOf(url, VERSION)).concat("dep-0.1").sort().join();
-    await until(async () => named((await browser.run(appState)).caches).join() === expected,
+    await cachesBecome(browser, [first, inner, next].map((url) => cacheOf(url, VERSION)).concat("dep-0.1"),
       "the first copy's older caches deleted, the other copies' kept");
     await offline(VERSION);
   }, { version: "0.9.0" })],
