@@ -12,7 +12,7 @@ import webdriver from "selenium-webdriver";
 export const ENGINES = ["chromium", "firefox", "webkit"];
 
 /** How long anything a browser is expected to do may take, in ms, on a
- * loaded machine too (10 s once ran out there, as an app was updated). */
+ * loaded machine too. */
 export const PATIENCE = 20_000;
 
 /** A closed network: Chromium's background connections would all be refused. */
@@ -186,11 +186,11 @@ export function browserIsGone(error) {
 }
 
 /**
- * What `condition()` gives once it holds, within PATIENCE; an error counts as
- * not yet, unless the browser has gone. `what` names what is awaited.
+ * What `condition()` gives once it holds, within `patience` ms; an error
+ * counts as not yet, unless the browser has gone. `what` names what is awaited.
  */
-export async function until(condition, what) {
-  const deadline = Date.now() + PATIENCE;
+export async function until(condition, what, patience = PATIENCE) {
+  const deadline = Date.now() + patience;
   let last;
   for (;;) {
     try {
@@ -206,7 +206,7 @@ export async function until(condition, what) {
     }
     if (Date.now() > deadline) {
       const seen = last instanceof Error ? `${last.name}: ${last.message}` : JSON.stringify(last);
-      throw new Error(`waited ${PATIENCE / 1000} s for ${what}; last seen: ${seen}`);
+      throw new Error(`waited ${patience / 1000} s for ${what}; last seen: ${seen}`);
     }
     await new Promise((resolve) => setTimeout(resolve, 20));
   }
