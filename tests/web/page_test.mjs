@@ -177,8 +177,12 @@ const named = (names) => names.map((name) => name.replace(/^(dep-[^ -]+)-[0-9a-f
 /** Waits until the caches, as `named` gives them, are `expected`; says which it saw last otherwise. */
 async function cachesBecome(browser, expected, what, patience) {
   let seen;
-  await until(async () => (seen = named((await browser.run(appState)).caches)).join() === expected.sort().join(), what,
-    patience).catch((error) => Promise.reject(new Error(`${error.message}; the caches: ${seen}`, { cause: error })));
+  try {
+    await until(async () => (seen = named((await browser.run(appState)).caches)).join() === expected.sort().join(),
+      what, patience);
+  } catch (error) {
+    throw new Error(`${error.message}; the caches: ${seen}`, { cause: error });
+  }
 }
 
 /** The last line of the report as the page copies it: dep's version and the tables' scale. */
@@ -200,12 +204,13 @@ const NEW_VERSION_NOT_KEPT = `${KEPT} Sa nouvelle version n’a pas pu être gar
 const OTHER_BYTES = "le serveur a envoyé une autre version du fichier " +
   "(un dossier en cours de remplacement, ou un portail de connexion\u00a0?)";
 
+/** The app's line on working offline, read in its page. */
+const offlineText = () => document.getElementById("offline").textContent;
 /** The app's line on working offline, once it says something. */
-const offlineLine = (browser) => until(() => browser.run(() => document.getElementById("offline").textContent),
-  "the line on working offline");
+const offlineLine = (browser) => until(() => browser.run(offlineText), "the line on working offline");
 /** Waits until the app's line says `line`. */
 const lineSays = (browser, line) => until(async () =>
-  await browser.run(() => document.getElementById("offline").textContent) === line, `the line to say ${line}`);
+  await browser.run(offlineText) === line, `the line to say ${line}`);
 
 /** Opens the app at `url` and waits until its own worker keeps it and
  * controls the page, and the page says so. */
